@@ -1,0 +1,25 @@
+// The per-pixel pass: walk the warp quad over the WaveTable, displace each pixel's index, fetch
+// that pixel of the previous output and blend it into the input.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/motion.h"
+#include "pipeline/frameSlots.h"
+
+namespace fluxgrain {
+
+// The weight c (out of 256) of the feedback pixel, from "Blend".
+std::int32_t blendWeight(const PlugObj& obj, const EngineProfile& profile);
+
+// One output byte: A + floor((B - A) * c / 256), always between A and B for c <= 256.
+constexpr std::uint8_t blendByte(std::int32_t a, std::int32_t b, std::int32_t c) {
+  return std::uint8_t(a + (((b - a) * c) >> 8));
+}
+
+// Writes all W x H pixels of obj.fLastOutput from the input slot's image and obj.fFeedback.
+// The input image must hold W x H pixels of input.fBytesPerPixel (3 or 4) bytes.
+void runFeedbackPass(PlugObj& obj, const WarpQuad& quad, const EngineProfile& profile,
+                     const FrameSlot& input);
+
+}  // namespace fluxgrain
