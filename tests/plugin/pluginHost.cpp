@@ -49,6 +49,17 @@ FFMixed callIndex(const LoadedPlugin& p, FFUInt32 code, FFUInt32 index, FFInstan
   return p.fPlugMain(code, m, instance);
 }
 
+std::uintptr_t wholeWord(FFMixed m) {
+  std::uintptr_t w;
+  std::memcpy(&w, &m, sizeof w);
+  return w;
+}
+
+FFUInt32 answer32(FFMixed m) {
+  EXPECT_EQ(wholeWord(m) >> 16 >> 16, 0u) << "upper half of a 32-bit answer is not zero";
+  return m.UIntValue;
+}
+
 FFInstanceID instantiate(const LoadedPlugin& p, FFUInt32 width, FFUInt32 height, FFUInt32 bitDepth,
                          FFUInt32 orientation) {
   const VideoInfoStruct info{width, height, bitDepth, orientation};
@@ -57,37 +68,54 @@ FFInstanceID instantiate(const LoadedPlugin& p, FFUInt32 width, FFUInt32 height,
 }
 
 FFUInt32 deinstantiate(const LoadedPlugin& p, FFInstanceID instance) {
-  return call(p, FF_DEINSTANTIATE, FFMixed{}, instance).UIntValue;
+  return answer32(call(p, FF_DEINSTANTIATE, FFMixed{}, instance));
 }
 
 FFUInt32 setParameter(const LoadedPlugin& p, FFInstanceID instance, FFUInt32 index, float value) {
   SetParameterStruct set{};
   set.index = index;
   set.value.FloatValue = value;
-  return call(p, FF_SETPARAMETER, &set, instance).UIntValue;
+  return answer32(call(p, FF_SETPARAMETER, &set, instance));
 }
 
 float getParameter(const LoadedPlugin& p, FFInstanceID instance, FFUInt32 index) {
-  const FFUInt32 bits = callIndex(p, FF_GETPARAMETER, index, instance).UIntValue;
-  float v;
-  std::memcpy(&v, &bits, sizeof v);
-  return v;
+  return bitsFloat(getParameterBits(p, instance, index));
+}
+
+FFUInt32 getParameterBits(const LoadedPlugin& p, FFInstanceID instance, FFUInt32 index) {
+  return answer32(callIndex(p, FF_GETPARAMETER, index, instance));
+}
+
+std::string getParameterDisplay(const LoadedPlugin& p, FFInstanceID instance, FFUInt32 index) {
+  const FFMixed r = callIndex(p, FF_GETPARAMETERDISPLAY, index, instance);
+  if (r.UIntValue == FF_FAIL || r.PointerValue == nullptr) return {};
+  return std::string(static_cast<const char*>(r.PointerValue), 16);
 }
 
 FFUInt32 processFrame(const LoadedPlugin& p, FFInstanceID instance, void* frame) {
-  return call(p, FF_PROCESSFRAME, frame, instance).UIntValue;
+  return answer32(call(p, FF_PROCESSFRAME, frame, instance));
 }
 
 FFUInt32 processFrameCopy(const LoadedPlugin& p, FFInstanceID instance, void* input, void* output) {
   void* inputs[1] = {input};
   const ProcessFrameCopyStruct copy{1, inputs, output};
-  return call(p, FF_PROCESSFRAMECOPY, &copy, instance).UIntValue;
+  return answer32(call(p, FF_PROCESSFRAMECOPY, &copy, instance));
+}
+
+FFUInt32 processMulti(const LoadedPlugin& p, FFInstanceID instance, void* frames) {
+  return answer32(call(p, FF_PROCESSMULTI, frames, instance));
 }
 
 std::uint32_t floatBits(float value) {
   std::uint32_t bits;
   std::memcpy(&bits, &value, sizeof bits);
   return bits;
+}
+
+float bitsFloat(std::uint32_t bits) {
+  float value;
+  std::memcpy(&value, &bits, sizeof value);
+  return value;
 }
 
 void startCapture(int& savedFd, int& tempFd) {
@@ -109,6 +137,49 @@ std::string stopCapture(int savedFd, int tempFd) {
   for (ssize_t n; (n = read(tempFd, buffer, sizeof buffer)) > 0;) text.append(buffer, std::size_t(n));
   close(tempFd);
   return text;
+}
+
+const PluginCase& pluginCase(const std::string& name) {
+  for (const PluginCase& c : kPlugins) {
+    if (name == c.fName) return c;
+  }
+  ADD_FAILURE() << "no plug-in named " << name;
+  return kPlugins[0];
+}
+
+std::string caseName(const ::testing::TestParamInfo<PluginCase>& info) { return info.param.fName; }
+
+void PrintTo(const PluginCase& c, std::ostream* os) { *os << c.fName; }
+
+Instance::Instance(const LoadedPlugin& p, FFUInt32 width, FFUInt32 height, FFUInt32 bitDepth,
+                   FFUInt32 orientation)
+    : fPlugin(&p), fId(instantiate(p, width, height, bitDepth, orientation)) {
+  EXPECT_NE(fId, nullptr) << "FF_INSTANTIATE " << width << " x " << height << " depth " << bitDepth;
+}
+
+Instance::~Instance() {
+  if (fId != nullptr) {
+    EXPECT_EQ(deinstantiate(*fPlugin, fId), FF_SUCCESS);
+  }
+}
+
+Frame uniformFrame(FFUInt32 width, FFUInt32 height, std::initializer_list<std::uint8_t> pixel) {
+  Frame f;
+  f.reserve(std::size_t(width) * height * pixel.size());
+  for (std::size_t i = 0; i < std::size_t(width) * height; ++i) f.insert(f.end(), pixel);
+  return f;
+}
+
+Frame patternFrame(FFUInt32 width, FFUInt32 height, FFUInt32 bytesPerPixel, std::uint32_t seed) {
+  Frame f(std::size_t(width) * height * bytesPerPixel);
+  std::uint32_t x = seed * 2654435761u + 12345u;  // a small xorshift: cheap and reproducible
+  for (std::uint8_t& b : f) {
+    x ^= x << 13;
+    x ^= x >> 17;
+    x ^= x << 5;
+    b = std::uint8_t(x >> 24);
+  }
+  return f;
 }
 
 }  // namespace fluxgrain::test

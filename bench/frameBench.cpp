@@ -1,0 +1,111 @@
+// Per-frame cost: FF_PROCESSFRAME through dispatch for every plug-in, and for one plug-in of
+// each family the engine step alone and the frame copies alone, so that the whole frame call
+// can be split into its pass and its copies.
+#include <cstring>
+#include <vector>
+
+#include "benchSupport.h"
+#include "engine/feedbackPass.h"
+#include "engine/motion.h"
+
+namespace fluxgrain::bench {
+
+namespace {
+
+// The instance for a frame benchmark, with one frame processed so that the slot images exist
+// (the steady state allocates nothing); nullptr after a failure, which is reported.
+PlugObj* readyInstance(benchmark::State& state, const PluginDef& def, const FrameSize& size,
+                       std::vector<std::uint8_t>& frame) {
+  PlugObj* obj = sharedInstance(def, size);
+  if (obj == nullptr) {
+    state.SkipWithError("FF_INSTANTIATE failed");
+    return nullptr;
+  }
+  if (!processFrame(def, obj, frame.data())) {
+    state.SkipWithError("FF_PROCESSFRAME failed");
+    return nullptr;
+  }
+  return obj;
+}
+
+// FF_PROCESSFRAME in place, as a host calls it. The frame is processed in place again and
+// again: the work of a frame does not depend on the pixel values.
+void processFrameBench(benchmark::State& state, const PluginDef* def, FrameSize size) {
+  std::vector<std::uint8_t> frame = makeFrame(size);
+  PlugObj* obj = readyInstance(state, *def, size, frame);
+  if (obj == nullptr) return;
+  const LoopClock clock;
+  for (auto _ : state) {
+    processFrame(*def, obj, frame.data());
+    benchmark::DoNotOptimize(frame.data());
+    benchmark::ClobberMemory();
+  }
+  setFrameCounters(state, size, clock.milliseconds());
+}
+
+// The engine step of a frame alone: phase advance, warp quad and runFeedbackPass over the input
+// slot that FF_PROCESSFRAME filled; none of the frame copies.
+void passBench(benchmark::State& state, const PluginDef* def, FrameSize size) {
+  std::vector<std::uint8_t> frame = makeFrame(size);
+  PlugObj* obj = readyInstance(state, *def, size, frame);
+  if (obj == nullptr) return;
+  const FrameSlot& input = *obj->fMulti->fInputs[0];
+  const EngineProfile& profile = def->fProfile;
+  const LoopClock clock;
+  for (auto _ : state) {
+    advancePhases(*obj, profile);
+    runFeedbackPass(*obj, computeWarpQuad(*obj, profile), profile, input);
+    benchmark::DoNotOptimize(obj->fLastOutput);
+    benchmark::ClobberMemory();
+  }
+  setFrameCounters(state, size, clock.milliseconds());
+}
+
+// The five frame-sized copies of one FF_PROCESSFRAME, between six buffers of their own: host
+// frame to input and output slot, last output to feedback, last output to output slot, output
+// slot to host frame.
+void copiesBench(benchmark::State& state, FrameSize size) {
+  const std::size_t n =
+      std::size_t(kBytesPerPixel) * std::size_t(size.fWidth) * std::size_t(size.fHeight);
+  std::vector<std::uint8_t> host = makeFrame(size), in(n, 1), out(n, 2), last(n, 3), feedback(n, 4);
+  const LoopClock clock;
+  for (auto _ : state) {
+    std::memcpy(in.data(), host.data(), n);
+    std::memcpy(out.data(), host.data(), n);
+    std::memcpy(feedback.data(), last.data(), n);
+    std::memcpy(out.data(), last.data(), n);
+    std::memcpy(host.data(), out.data(), n);
+    benchmark::DoNotOptimize(host.data());
+    benchmark::ClobberMemory();
+  }
+  setFrameCounters(state, size, clock.milliseconds());
+  state.counters["MB/copy"] = double(n) / 1e6;
+}
+
+// One plug-in of each family for the split of the frame call into pass and copies.
+bool splitEffect(const PluginDef* def) { return def == &kPellum || def == &kGralden; }
+
+// Each size in turn: every plug-in's frame call, the pass alone right after the frame call of the
+// two split plug-ins (sharing their instance), then the copies alone.
+const bool kRegistered = [] {
+  for (const FrameSize& size : kSizes) {
+    for (const PluginDef* def : kEffects) {
+      benchmark::RegisterBenchmark(benchName("ProcessFrame", *def, size).c_str(), processFrameBench,
+                                   def, size)
+          ->Unit(benchmark::kMillisecond)
+          ->UseRealTime();
+      if (splitEffect(def))
+        benchmark::RegisterBenchmark(benchName("PassOnly", *def, size).c_str(), passBench, def, size)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
+    }
+    benchmark::RegisterBenchmark(("FrameCopies/" + sizeName(size)).c_str(), copiesBench, size)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+  }
+  return true;
+}();
+
+}  // namespace
+
+}  // namespace fluxgrain::bench
