@@ -8,8 +8,8 @@
 
 #include <array>
 #include <chrono>
-#include <map>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 

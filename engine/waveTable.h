@@ -31,10 +31,13 @@ bool buildWaveTable(PlugObj& obj, std::int32_t k, ColumnLoop loop, MakeRow makeR
   if (!allocWaveTable(obj, k)) return false;
   const std::int32_t cols = k * obj.fWidth, rows = k * obj.fHeight;
   const bool parallel = loop == ColumnLoop::kParallel && cols >= kParallelMinCells;
+  // One team for the whole table: a team per row costs more than the row when other programs
+  // compete for the cores. Each thread takes its static block of every row's columns.
+#pragma omp parallel if (parallel)
   for (std::int32_t j = 0; j < rows; ++j) {
     const auto row = makeRow(j);
     std::int32_t* out = obj.fWaveTable + std::size_t(j) * std::size_t(cols);
-#pragma omp parallel for schedule(static) if (parallel)
+#pragma omp for schedule(static) nowait
     for (std::int32_t i = 0; i < cols; ++i) out[i] = cell(row, i);
   }
   return true;
