@@ -64,6 +64,9 @@ struct MultiCase {
   const char* fName;
   FFUInt32 fDepth;
 };
+void PrintTo(const MultiCase& c, std::ostream* os) {
+  *os << c.fName << (c.fDepth == FF_DEPTH_32 ? " 32-bit" : " 24-bit");
+}
 
 class Multi : public ::testing::TestWithParam<MultiCase> {
  protected:
