@@ -3,9 +3,9 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 
 #include "engine/intMath.h"
+#include "shell/heap.h"
 #include "shell/plugObj.h"
 
 namespace fluxgrain {
@@ -19,7 +19,7 @@ enum class ColumnLoop { kParallel, kSerial };
 inline bool allocWaveTable(PlugObj& obj, std::int32_t k) {
   const std::size_t cells = std::size_t(k) * std::size_t(k) * std::size_t(obj.fWidth) *
                             std::size_t(obj.fHeight);
-  obj.fWaveTable = static_cast<std::int32_t*>(std::malloc(cells > 0 ? cells * 4 : 1));
+  obj.fWaveTable = static_cast<std::int32_t*>(allocBytes(cells * sizeof(std::int32_t)));
   return obj.fWaveTable != nullptr;
 }
 

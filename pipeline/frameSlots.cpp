@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "shell/heap.h"
+
 namespace fluxgrain {
 
 namespace {
@@ -45,8 +47,7 @@ void reconcileSlots(std::uint32_t& halfCount, FrameSlot* const (&half)[kSlotsPer
       // An image named by fAux too must not be released twice: drop that alias first.
       if (slot->fAux == slot->fImage) slot->fAux = nullptr;
       std::free(slot->fImage);
-      // malloc(0) may give null; a frame of no pixels still gets a (one-byte) image.
-      slot->fImage = std::malloc(bytes > 0 ? bytes : 1);
+      slot->fImage = allocBytes(bytes);
     }
     slot->fBytesPerPixel = bytesPerPixel;
     slot->fKind = (bytesPerPixel == 3 || bytesPerPixel == 4) ? kSlotImage : kSlotEmpty;

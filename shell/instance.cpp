@@ -5,6 +5,8 @@
 #include <limits>
 #include <new>
 
+#include "shell/heap.h"
+
 namespace fluxgrain {
 
 namespace {
@@ -24,8 +26,6 @@ void releaseTables(PlugObj& obj) {
 }
 
 }  // namespace
-
-void* allocBytes(std::size_t bytes) { return std::malloc(bytes > 0 ? bytes : 1); }
 
 bool frameSizeFits(std::uint64_t width, std::uint64_t height, std::int32_t bytesPerPixel,
                    std::int32_t tableFactor) {
@@ -58,8 +58,8 @@ PlugObj* instantiate(const PluginDef& def, const VideoInfoStruct* info) {
 
   const std::size_t frameBytes = std::size_t(b) * std::size_t(obj->fWidth) * std::size_t(obj->fHeight);
   // Both start black: the first frame is blended with zero bytes.
-  obj->fFeedback = static_cast<std::uint8_t*>(std::calloc(frameBytes > 0 ? frameBytes : 1, 1));
-  obj->fLastOutput = static_cast<std::uint8_t*>(std::calloc(frameBytes > 0 ? frameBytes : 1, 1));
+  obj->fFeedback = static_cast<std::uint8_t*>(allocZeroedBytes(frameBytes));
+  obj->fLastOutput = static_cast<std::uint8_t*>(allocZeroedBytes(frameBytes));
   for (int i = 0; i < def.fNumParams; ++i) obj->fParams[i].fValue = def.fParamTable[i].fDefault;
 
   obj->fMulti = new (std::nothrow) MultiFrame{};

@@ -17,7 +17,4 @@ PlugObj* instantiate(const PluginDef& def, const VideoInfoStruct* info);
 // Releases the instance and everything it owns, slot images included.
 void deInstantiate(PlugObj* obj);
 
-// malloc that gives a buffer for 0 bytes too, so empty frames are not mistaken for failures.
-void* allocBytes(std::size_t bytes);
-
 }  // namespace fluxgrain
