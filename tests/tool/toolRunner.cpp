@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -34,16 +35,18 @@ void writeFile(const std::string& path, const std::string& bytes) {
 bool fileExists(const std::string& path) { return std::filesystem::exists(path); }
 
 std::string scratchDir(const std::string& name) {
-  // CTest runs tests in parallel processes: the process number keeps their folders apart.
-  const auto dir = std::filesystem::temp_directory_path() /
-                   ("fluxgrain-tool-test-" + std::to_string(getpid()) + "-" + name);
+  const auto dir = std::filesystem::temp_directory_path() / ("fluxgrain-tool-test-" + name);
   std::filesystem::remove_all(dir);
   std::filesystem::create_directories(dir);
   return dir.string();
 }
 
 ToolRun runTool(const std::vector<std::string>& args, const std::string& stdinPath) {
-  const std::string errPath = scratchDir("stderr") + "/err.txt";
+  // CTest runs tests in parallel processes: each run gets a file of its own for standard error.
+  std::string errPath = (std::filesystem::temp_directory_path() / "fluxgrain-stderr-XXXXXX").string();
+  const int errFd = mkstemp(errPath.data());
+  if (errFd < 0) return {};
+  close(errFd);
   std::string command = shellQuoted(FLUXGRAIN_TOOL);
   for (const std::string& arg : args) command.append(" ").append(shellQuoted(arg));
   command.append(" 2>").append(shellQuoted(errPath));
@@ -57,6 +60,7 @@ ToolRun runTool(const std::vector<std::string>& args, const std::string& stdinPa
   const int status = pclose(pipe);
   run.fStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   run.fErr = readFile(errPath);
+  std::filesystem::remove(errPath);
   return run;
 }
 

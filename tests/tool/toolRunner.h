@@ -16,7 +16,7 @@ struct ToolRun {
 // input when not empty.
 ToolRun runTool(const std::vector<std::string>& args, const std::string& stdinPath = "");
 
-// A fresh empty folder for one test's files.
+// A fresh empty folder for one test's files; each test gives a name of its own.
 std::string scratchDir(const std::string& name);
 
 std::string readFile(const std::string& path);

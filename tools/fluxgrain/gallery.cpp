@@ -85,15 +85,15 @@ void runGallery(const Options& o, const std::string& pluginDir) {
     usageError("the gallery's clips need an even width and height; got " + std::to_string(width) + "x" +
                std::to_string(height));
   std::error_code error;
-  std::filesystem::create_directories(o.fTarget, error);
-  if (error) fail("cannot create the folder " + o.fTarget + ": " + error.message());
-  const std::filesystem::path dir = o.fTarget;
-
   // Every plug-in must be there before anything is rendered.
   for (const Effect& effect : kEffects)
     if (!std::filesystem::is_regular_file(std::filesystem::path(pluginDir) / (std::string(effect.fPlugin) + ".so"), error))
       fail("plug-in " + std::string(effect.fPlugin) + ".so not found in " + pluginDir +
            "; build the plug-ins first or give --plugins DIR");
+
+  std::filesystem::create_directories(o.fTarget, error);
+  if (error) fail("cannot create the folder " + o.fTarget + ": " + error.message());
+  const std::filesystem::path dir = o.fTarget;
 
   writePng((dir / "pattern.png").string(), testPattern(width, height, 3, 0));
   std::vector<Tile> tiles;

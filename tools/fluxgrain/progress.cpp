@@ -31,8 +31,8 @@ std::string progressLine(std::uint64_t done, std::uint64_t total, double seconds
   }
   const int filled = int(kBarWidth * done / total);
   const std::string bar = std::string(std::size_t(filled), '#') + std::string(std::size_t(kBarWidth - filled), '.');
-  const std::string left = fps > 0 ? clockText(double(total - done) / fps) + " left" : "";
-  std::snprintf(text, sizeof text, "[%s] %llu/%llu frames  %.1f fps  %s", bar.c_str(),
+  const std::string left = fps > 0 ? "  " + clockText(double(total - done) / fps) + " left" : "";
+  std::snprintf(text, sizeof text, "[%s] %llu/%llu frames  %.1f fps%s", bar.c_str(),
                 static_cast<unsigned long long>(done), static_cast<unsigned long long>(total), fps,
                 left.c_str());
   return text;

@@ -60,8 +60,8 @@ void runRender(const Options& o, const std::string& pluginPath) {
   }
   const bool endless = source.fKind == SourceKind::kPattern || source.fKind == SourceKind::kStill;
   if (o.fFrames > 0 && source.fAvailable > 0 && o.fFrames > source.fAvailable)
-    usageError("--frames " + std::to_string(o.fFrames) + " asks for more than the " +
-               std::to_string(source.fAvailable) + " frames of " + o.fInput);
+    usageError("--frames " + std::to_string(o.fFrames) + " asks for more frames than " + o.fInput + " holds (" +
+               std::to_string(source.fAvailable) + ")");
   const std::uint64_t total = o.fFrames > 0 ? o.fFrames : endless ? kDefaultFrames : source.fAvailable;
 
   PluginPtr plugin = openPlugin(pluginPath);

@@ -17,6 +17,9 @@ namespace fluxgrain::tool {
 
 namespace {
 
+// The libraries' own log lines would come between ours; every failure is reported by us in one line.
+void silenceLibraryLog() { av_log_set_level(AV_LOG_QUIET); }
+
 std::string errorText(int code) {
   char text[AV_ERROR_MAX_STRING_SIZE] = {};
   av_strerror(code, text, sizeof text);
@@ -70,6 +73,7 @@ void VideoReaderCloser::operator()(VideoReader* reader) const {
 }
 
 VideoReaderPtr openVideo(const std::string& path) {
+  silenceLibraryLog();
   VideoReaderPtr reader(new VideoReader{path});
   int status = avformat_open_input(&reader->fFormat, path.c_str(), nullptr, nullptr);
   if (status < 0) fail("cannot open video " + path + ": " + errorText(status));
@@ -204,6 +208,9 @@ void encode(VideoWriter& writer, AVFrame* frame) {
     status = avcodec_receive_packet(writer.fCodec, writer.fPacket);
     if (status == AVERROR(EAGAIN) || status == AVERROR_EOF) return;
     if (status < 0) fail("cannot encode " + writer.fFile->fPath + ": " + errorText(status));
+    // Each frame lasts one tick of the frame rate; without a duration MP4's edit list would
+    // leave the last frame out.
+    if (writer.fPacket->duration == 0) writer.fPacket->duration = 1;
     av_packet_rescale_ts(writer.fPacket, writer.fCodec->time_base, writer.fStream->time_base);
     writer.fPacket->stream_index = writer.fStream->index;
     status = av_interleaved_write_frame(writer.fFormat, writer.fPacket);
@@ -215,6 +222,7 @@ void encode(VideoWriter& writer, AVFrame* frame) {
 
 VideoWriterPtr createVideo(const std::string& path, std::uint32_t width, std::uint32_t height,
                            double fps) {
+  silenceLibraryLog();
   VideoWriterPtr writer(new VideoWriter);
   const AVOutputFormat* format = av_guess_format(nullptr, path.c_str(), nullptr);
   if (format == nullptr || format->video_codec == AV_CODEC_ID_NONE)
