@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Installs what building and testing Fluxgrain needs on a Debian machine (run as root).
+# Installs what building and testing Fluxgrain needs on a Debian machine (run as root): the
+# compilers, CMake, GoogleTest, and libpng and FFmpeg's libraries for the fluxgrain tool.
 # --with-32bit adds the multilib compilers for the 32-bit build; --with-host adds Pd, Gem and
 # Xvfb for the end-to-end test in a real host.
 set -euo pipefail
-packages=(cmake make g++ googletest libgtest-dev libbenchmark-dev python3)
+packages=(cmake make g++ googletest libgtest-dev libbenchmark-dev python3
+          pkg-config libpng-dev libavformat-dev libavcodec-dev libswscale-dev libavutil-dev)
 for arg in "$@"; do
   case "$arg" in
     --with-32bit) packages+=(gcc-multilib g++-multilib) ;;
