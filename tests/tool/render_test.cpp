@@ -133,6 +133,11 @@ TEST(Render, BadInputEndsWithOneLineAndTheRightStatus) {
       {{"info", FLUXGRAIN_NOT_A_PLUGIN}, 1, "is not a FreeFrame plug-in: it exports no plugMain"},
       {{"render", FLUXGRAIN_NOT_A_PLUGIN, "-o", out}, 1, "exports no plugMain"},
       {{"info", dir + "/corrupt.png"}, 1, "cannot load plug-in"},
+      {{"render", FLUXGRAIN_REFUSING_PLUGIN, "-o", out, "--size", "13x8"}, 1,
+       "refused an instance for 13x8 32-bit frames (FF_INSTANTIATE failed)"},
+      {{"render", FLUXGRAIN_REFUSING_PLUGIN, "-o", out, "--size", "8x8", "--depth", "24"}, 1,
+       "refused a frame (FF_PROCESSFRAME) (answer 0xFFFFFFFF, expected FF_SUCCESS)"},
+      {{"render", FLUXGRAIN_REFUSING_PLUGIN, "-o", dir + "/out.mkv", "--size", "8x8"}, 1, "refused a frame"},
       {{"info", "nosuch"}, 2, "unknown plug-in 'nosuch': expected a file or one of OxaFGCaldor1, "},
       {{"info", "/no/such/plugin.so"}, 1, "no plug-in file /no/such/plugin.so"},
       {{"render", "pellum", "-o", out, "--set", "Blur=1"}, 2, "unknown parameter 'Blur' for OxaFGPellum1"},
@@ -160,6 +165,26 @@ TEST(Render, BadInputEndsWithOneLineAndTheRightStatus) {
   }
   EXPECT_FALSE(fileExists(out)) << "a failed run left an output behind";
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 3) << "stray files in " << dir;
+}
+
+// list shows foreign plug-ins and says why a file is not usable, without giving up on the folder.
+TEST(Render, ListShowsEveryFileOfAFolder) {
+  const std::string dir = scratchDir("list");
+  std::filesystem::copy_file(FLUXGRAIN_REFUSING_PLUGIN, dir + "/Refuser.so");
+  std::filesystem::copy_file(FLUXGRAIN_NOT_A_PLUGIN, dir + "/notAPlugin.so");
+  std::filesystem::copy_file(pluginPath("OxaFGSolvane1"), dir + "/OxaFGSolvane1.so");
+  const ToolRun run = runTool({"list", dir});
+  EXPECT_EQ(run.fStatus, 0) << run.fErr;
+  EXPECT_NE(run.fOut.find("OxaFGSolvane1.so     qv10  OxaFGSolvane1    3.938        8  Input turned"), std::string::npos)
+      << run.fOut;
+  EXPECT_NE(run.fOut.find("Refuser.so           RFSE  Refuser          -            0"), std::string::npos) << run.fOut;
+  EXPECT_NE(run.fOut.find("notAPlugin.so        (not usable: "), std::string::npos) << run.fOut;
+
+  std::filesystem::remove(dir + "/Refuser.so");
+  std::filesystem::remove(dir + "/OxaFGSolvane1.so");
+  const ToolRun none = runTool({"list", dir});
+  EXPECT_EQ(none.fStatus, 1);
+  EXPECT_NE(none.fErr.find("no FreeFrame plug-ins in " + dir), std::string::npos) << none.fErr;
 }
 
 TEST(Render, HelpGoesToStandardOutput) {
