@@ -11,6 +11,7 @@
 #include "tools/fluxgrain/pattern.h"
 #include "tools/fluxgrain/png.h"
 #include "tools/fluxgrain/render.h"
+#include "tools/fluxgrain/video.h"
 
 namespace fluxgrain::test {
 namespace {
@@ -185,6 +186,20 @@ TEST(Render, ListShowsEveryFileOfAFolder) {
   const ToolRun none = runTool({"list", dir});
   EXPECT_EQ(none.fStatus, 1);
   EXPECT_NE(none.fErr.find("no FreeFrame plug-ins in " + dir), std::string::npos) << none.fErr;
+}
+
+TEST(Gallery, WritesAStillAndAClipOfEachEffectAndTheContactSheet) {
+  const std::string dir = scratchDir("gallery") + "/out";  // made by the command
+  const ToolRun run = runTool({"gallery", dir, "--size", "32x24", "--frames", "3", "-q"});
+  ASSERT_EQ(run.fStatus, 0) << run.fErr;
+  for (const PluginCase& c : kPlugins) {
+    EXPECT_EQ(tool::readPng(dir + "/" + c.fName + ".png", 3).fWidth, 32u) << c.fName;
+    EXPECT_EQ(tool::videoFormat(*tool::openVideo(dir + "/" + c.fName + ".mp4")).fFrameCount, 3u) << c.fName;
+  }
+  const tool::Image sheet = tool::readPng(dir + "/contact-sheet.png", 3);
+  EXPECT_EQ(sheet.fWidth, 4u * (32 + 6) + 6);
+  EXPECT_EQ(tool::readPng(dir + "/pattern.png", 3).fPixels, testPattern(32, 24, 3, 0).fPixels);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 8 * 2 + 2) << "stray files in " << dir;
 }
 
 TEST(Render, HelpGoesToStandardOutput) {
