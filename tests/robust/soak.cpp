@@ -6,6 +6,8 @@
 //   - no allocation is made after the first frames and the heap in use stays the same,
 //   - the resident memory after the last frame is that after the first frames (within a page
 //     or two of the C library's own bookkeeping).
+// Under AddressSanitizer the heap and resident figures are only printed: its allocator holds
+// freed blocks in quarantine, so they do not show what the program holds.
 // Usage: fluxgrain_soak [frames]
 #include <malloc.h>
 #include <unistd.h>
@@ -26,6 +28,11 @@ namespace {
 constexpr FFUInt32 kW = 16, kH = 8;
 constexpr long kWarmUpFrames = 1000;
 constexpr long kRssSlackBytes = 64 * 1024;
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kMemoryFiguresHold = false;
+#else
+constexpr bool kMemoryFiguresHold = true;
+#endif
 
 long residentBytes() {
   std::ifstream statm("/proc/self/statm");
@@ -113,19 +120,20 @@ int run(long frames) {
     const Figures first = soak(def, depth, frames);
     const Figures second = soak(def, depth, frames);
     const bool same = first.fChecksum == second.fChecksum;
-    const bool flat = second.fRssAtEnd - second.fRssAfterWarmUp <= kRssSlackBytes &&
-                      first.fRssAtEnd - first.fRssAfterWarmUp <= kRssSlackBytes;
-    const bool noGrowth = first.fSteadyAllocations == 0 && second.fSteadyAllocations == 0 &&
-                          first.fHeapAtEnd == first.fHeapAfterWarmUp &&
-                          second.fHeapAtEnd == second.fHeapAfterWarmUp;
-    const bool good = same && flat && noGrowth && first.fAllFramesSucceeded && second.fAllFramesSucceeded;
-    std::printf("%-14s %-6s %016" PRIx64 "   %-10s %8ld -> %-8ld    %ld%s\n", def.fName,
+    const bool succeeded = first.fAllFramesSucceeded && second.fAllFramesSucceeded;
+    const bool noAllocations = first.fSteadyAllocations == 0 && second.fSteadyAllocations == 0;
+    const bool flat = !kMemoryFiguresHold ||
+                      (first.fRssAtEnd - first.fRssAfterWarmUp <= kRssSlackBytes &&
+                       second.fRssAtEnd - second.fRssAfterWarmUp <= kRssSlackBytes &&
+                       first.fHeapAtEnd == first.fHeapAfterWarmUp &&
+                       second.fHeapAtEnd == second.fHeapAfterWarmUp);
+    std::printf("%-14s %-6s %016" PRIx64 "   %-10s %8ld -> %-8ld    %ld%s%s%s\n", def.fName,
                 depth == FF_DEPTH_32 ? "32" : "24", first.fChecksum, same ? "yes" : "NO",
                 second.fRssAfterWarmUp / 1024, second.fRssAtEnd / 1024,
                 first.fSteadyAllocations + second.fSteadyAllocations,
-                good ? "" : first.fAllFramesSucceeded && second.fAllFramesSucceeded ? "  FAILED"
-                                                                                    : "  FAILED (a call failed)");
-    ok &= good;
+                succeeded ? "" : "  FAILED: a call failed", noAllocations ? "" : "  FAILED: frames allocate",
+                flat ? "" : "  FAILED: memory grew");
+    ok &= same && succeeded && noAllocations && flat;
   }
   std::printf("soak: %s\n", ok ? "passed" : "FAILED");
   return ok ? 0 : 1;
