@@ -19,18 +19,23 @@ namespace fluxgrain {
 namespace allocFaults {
 inline std::atomic<long> gCount{0};   // allocations made so far
 inline std::atomic<long> gFailAt{0};  // the number of the allocation that fails; 0: none
-inline bool nextFails() { return ++gCount == gFailAt.load(); }
 }  // namespace allocFaults
-#define FLUXGRAIN_INJECTED_FAILURE() (allocFaults::nextFails())
-#else
-#define FLUXGRAIN_INJECTED_FAILURE() false
 #endif
 
+// Counts an allocation; true if it is the one to fail (never, outside test builds).
+inline bool injectedFailure() {
+#ifdef FLUXGRAIN_ALLOC_FAULTS
+  return ++allocFaults::gCount == allocFaults::gFailAt.load();
+#else
+  return false;
+#endif
+}
+
 inline void* allocBytes(std::size_t bytes) {
-  return FLUXGRAIN_INJECTED_FAILURE() ? nullptr : std::malloc(bytes > 0 ? bytes : 1);
+  return injectedFailure() ? nullptr : std::malloc(bytes > 0 ? bytes : 1);
 }
 inline void* allocZeroedBytes(std::size_t bytes) {
-  return FLUXGRAIN_INJECTED_FAILURE() ? nullptr : std::calloc(bytes > 0 ? bytes : 1, 1);
+  return injectedFailure() ? nullptr : std::calloc(bytes > 0 ? bytes : 1, 1);
 }
 
 // A zero-filled record of a plain type (implicitly created by calloc), released with std::free.
