@@ -5,6 +5,7 @@
 
 #include "engine/angles.h"
 #include "engine/intMath.h"
+#include "shell/heap.h"
 
 namespace fluxgrain {
 
@@ -20,7 +21,7 @@ std::int32_t angleCode(double angle) {
 }
 
 bool buildDirTable(PlugObj& obj) {
-  auto* table = static_cast<DirEntry*>(std::malloc(sizeof(DirEntry) * kDirEntries));
+  auto* table = static_cast<DirEntry*>(allocBytes(sizeof(DirEntry) * kDirEntries));
   if (table == nullptr) return false;
 #pragma omp parallel for schedule(static)
   for (std::int32_t e = 0; e < kDirEntries; ++e) {

@@ -13,6 +13,7 @@ namespace {
 constexpr const char* kNotReady =
     "pPlugObj->fMultiReady is false, setup for processing hasn't been done.";
 constexpr const char* kMultiCaption = "Oxa_Multi";
+constexpr const char* kNoInput = "Error: No valid input data present";
 
 FFUInt32 fail(const char* caption, const char* text) {
   showMessageBox(caption, text);
@@ -86,6 +87,11 @@ FFUInt32 processMulti(const PluginDef& def, PlugObj& obj, MultiFrame* frames) {
   if (!obj.fMultiReady) return fail(kMultiCaption, "Error: fMultiReady == false");
   if (obj.fMulti == nullptr) return fail(kMultiCaption, "Error: fMulti == NULL");
   if (frames == nullptr) return fail(kMultiCaption, "Error: pFrameData == NULL");
+  // Without a slot-0 record in either half the descriptor could never carry a frame again, not
+  // even one of FF_PROCESSFRAME: refuse it before taking it over, so the instance keeps its own.
+  if (frames->fInputs[0] == nullptr || frames->fOutputs[0] == nullptr) {
+    return fail(kMultiCaption, kNoInput);
+  }
   // The pass reads and writes whole frames of the instance's format: an image of another size
   // or pixel size would take it outside the caller's buffers.
   if (!matchesInstance(firstImage(frames->fInCount, frames->fInputs), obj) ||
@@ -97,9 +103,7 @@ FFUInt32 processMulti(const PluginDef& def, PlugObj& obj, MultiFrame* frames) {
   const MultiFrame& m = *obj.fMulti;
   const FrameSlot* input = firstImage(m.fInCount, m.fInputs);
   const FrameSlot* output = firstImage(m.fOutCount, m.fOutputs);
-  if (input == nullptr || output == nullptr) {
-    return fail(kMultiCaption, "Error: No valid input data present");
-  }
+  if (input == nullptr || output == nullptr) return fail(kMultiCaption, kNoInput);
 
   const std::size_t n = frameBytes(obj, input->fBytesPerPixel);
   std::memcpy(obj.fFeedback, obj.fLastOutput, n);

@@ -2,7 +2,8 @@
 # Installs what building and testing Fluxgrain needs on a Debian machine (run as root): the
 # compilers, CMake, GoogleTest, and libpng and FFmpeg's libraries for the fluxgrain tool.
 # --with-32bit adds the multilib compilers for the 32-bit build; --with-host adds Pd, Gem and
-# Xvfb for the end-to-end test in a real host.
+# Xvfb for the end-to-end test in a real host; --with-robustness adds clang with libFuzzer, the
+# sanitizer runtimes and libomp (with its ThreadSanitizer tool), and valgrind.
 set -euo pipefail
 packages=(cmake make g++ googletest libgtest-dev libbenchmark-dev python3
           pkg-config libpng-dev libavformat-dev libavcodec-dev libswscale-dev libavutil-dev)
@@ -10,7 +11,8 @@ for arg in "$@"; do
   case "$arg" in
     --with-32bit) packages+=(gcc-multilib g++-multilib) ;;
     --with-host) packages+=(puredata-core gem gem-plugin-tiff xvfb xauth libgl1-mesa-dri) ;;
-    *) echo "usage: $0 [--with-32bit] [--with-host]" >&2; exit 2 ;;
+    --with-robustness) packages+=(clang-14 libclang-rt-14-dev libomp-14-dev valgrind) ;;
+    *) echo "usage: $0 [--with-32bit] [--with-host] [--with-robustness]" >&2; exit 2 ;;
   esac
 done
 missing=()

@@ -2,7 +2,7 @@
 # Installs what is missing (apt-get, as root), builds everything into build/ and runs the whole
 # test suite there.
 #
-#   scripts/test.sh [--with-32bit] [--with-host]    (options go to scripts/install-deps.sh)
+#   scripts/test.sh [--with-32bit] [--with-host] [--with-robustness]  (options go to scripts/install-deps.sh)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh "$@"

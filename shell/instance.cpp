@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
-#include <new>
+#include <type_traits>
 
 #include "shell/heap.h"
 
@@ -48,7 +48,10 @@ PlugObj* instantiate(const PluginDef& def, const VideoInfoStruct* info) {
     return nullptr;
   }
 
-  PlugObj* obj = new (std::nothrow) PlugObj{};
+  // The records are plain data and start zeroed, like every other block of the instance.
+  static_assert(std::is_trivially_copyable_v<PlugObj> && std::is_trivially_copyable_v<MultiFrame> &&
+                std::is_trivially_copyable_v<FrameSlot>);
+  PlugObj* obj = allocRecords<PlugObj>(1);
   if (obj == nullptr) return nullptr;
   obj->fMultiReady = false;
   obj->fWidth = std::int32_t(info->frameWidth);
@@ -62,8 +65,8 @@ PlugObj* instantiate(const PluginDef& def, const VideoInfoStruct* info) {
   obj->fLastOutput = static_cast<std::uint8_t*>(allocZeroedBytes(frameBytes));
   for (int i = 0; i < def.fNumParams; ++i) obj->fParams[i].fValue = def.fParamTable[i].fDefault;
 
-  obj->fMulti = new (std::nothrow) MultiFrame{};
-  obj->fOwnSlots = new (std::nothrow) FrameSlot[kSlotCount]{};
+  obj->fMulti = allocRecords<MultiFrame>(1);
+  obj->fOwnSlots = allocRecords<FrameSlot>(kSlotCount);
   if (obj->fFeedback == nullptr || obj->fLastOutput == nullptr || obj->fMulti == nullptr ||
       obj->fOwnSlots == nullptr) {
     deInstantiate(obj);
@@ -94,21 +97,21 @@ void deInstantiate(PlugObj* obj) {
       if (slot != nullptr) releaseSlot(*slot);
     for (FrameSlot* slot : obj->fMulti->fOutputs)
       if (slot != nullptr) releaseSlot(*slot);
-    delete obj->fMulti;
+    std::free(obj->fMulti);
     obj->fMulti = nullptr;
   }
   // Our own records, whether still in the descriptor or displaced from it by a caller's: release
   // any image they still hold, then the records themselves.
   if (obj->fOwnSlots != nullptr) {
     for (int i = 0; i < kSlotCount; ++i) releaseSlot(obj->fOwnSlots[i]);
-    delete[] obj->fOwnSlots;
+    std::free(obj->fOwnSlots);
     obj->fOwnSlots = nullptr;
   }
   obj->fMultiReady = false;
   std::free(obj->fLastOutput);
   obj->fLastOutput = nullptr;
   releaseTables(*obj);
-  delete obj;
+  std::free(obj);
 }
 
 }  // namespace fluxgrain

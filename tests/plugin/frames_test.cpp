@@ -104,28 +104,6 @@ TEST_P(Frames, InPlaceAndCopyShareOneHistory) {
   }
 }
 
-TEST_P(Frames, CopyWithoutInputFailsSilently) {
-  const Frame input = patternFrame(kW, kH, 4, 3);
-  const std::vector<Frame> reference = referenceOutputs(plugin(), FF_DEPTH_32, {input}, 1.5f);
-  Instance inst(plugin(), kW, kH, FF_DEPTH_32);
-  ASSERT_TRUE(inst.ok());
-  ASSERT_EQ(inst.set(kBlend, 1.5f), FF_SUCCESS);
-  Frame in = input;
-  const Frame untouched = patternFrame(kW, kH, 4, 4);
-  Frame out = untouched;
-  void* inputs[1] = {in.data()};
-  ProcessFrameCopyStruct copy{0, inputs, out.data()};
-  FFUInt32 r = 0;
-  EXPECT_EQ(captureStderr([&] { r = answer32(call(plugin(), FF_PROCESSFRAMECOPY, &copy, inst.id())); }),
-            "");
-  EXPECT_EQ(r, FF_FAIL);
-  EXPECT_EQ(out, untouched);
-  EXPECT_EQ(inst.bitsOf(kBlend), 0x3FC00000u) << "not limited: no frame was processed";
-  // Nor did the history or the animation move: the next frame is a first frame.
-  ASSERT_EQ(inst.copy(in.data(), out.data()), FF_SUCCESS);
-  EXPECT_EQ(out, reference[0]);
-}
-
 TEST_P(Frames, CopyUsesOnlyTheFirstOfSeveralInputs) {
   const std::vector<Frame> inputs = {patternFrame(kW, kH, 3, 5), patternFrame(kW, kH, 3, 6)};
   const std::vector<Frame> reference = referenceOutputs(plugin(), FF_DEPTH_24, inputs);
@@ -139,40 +117,6 @@ TEST_P(Frames, CopyUsesOnlyTheFirstOfSeveralInputs) {
     ASSERT_EQ(answer32(call(plugin(), FF_PROCESSFRAMECOPY, &copy, inst.id())), FF_SUCCESS);
     EXPECT_EQ(out, reference[i]) << "frame " << i;
   }
-}
-
-TEST_P(Frames, MissingFramesFailSilentlyAndChangeNothing) {
-  const Frame input = patternFrame(kW, kH, 4, 8);
-  const std::vector<Frame> reference = referenceOutputs(plugin(), FF_DEPTH_32, {input});
-  Instance inst(plugin(), kW, kH, FF_DEPTH_32);
-  ASSERT_TRUE(inst.ok());
-  Frame in = input;
-  const Frame untouched = patternFrame(kW, kH, 4, 9);
-  Frame out = untouched;
-  void* good[1] = {in.data()};
-  void* nullFirst[1] = {nullptr};
-  ProcessFrameCopyStruct noArray{1, nullptr, out.data()}, noFirst{1, nullFirst, out.data()},
-      noOutput{1, good, nullptr};
-  struct Case {
-    const char* what;
-    FFUInt32 code;
-    const void* input;
-  };
-  const Case cases[] = {{"null frame", FF_PROCESSFRAME, nullptr},
-                        {"null struct", FF_PROCESSFRAMECOPY, nullptr},
-                        {"null input array", FF_PROCESSFRAMECOPY, &noArray},
-                        {"null first input", FF_PROCESSFRAMECOPY, &noFirst},
-                        {"null output", FF_PROCESSFRAMECOPY, &noOutput}};
-  for (const Case& k : cases) {
-    FFUInt32 r = 0;
-    EXPECT_EQ(captureStderr([&] { r = answer32(call(plugin(), k.code, k.input, inst.id())); }), "")
-        << k.what;
-    EXPECT_EQ(r, FF_FAIL) << k.what;
-    EXPECT_EQ(out, untouched) << k.what;
-    EXPECT_EQ(in, input) << k.what;
-  }
-  ASSERT_EQ(inst.process(in.data()), FF_SUCCESS);
-  EXPECT_EQ(in, reference[0]) << "the failed calls left the history and animation alone";
 }
 
 TEST_P(Frames, OrientationDoesNotChangeTheOutput) {

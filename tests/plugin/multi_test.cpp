@@ -125,17 +125,6 @@ TEST_P(Multi, ValidDescriptorDeliversIntoTheCallersOutputSlot) {
   }
 }
 
-TEST_P(Multi, NullDescriptorFailsAfterLimitingTheParameters) {
-  Instance inst(plugin(), kW, kH, GetParam().fDepth);
-  ASSERT_TRUE(inst.ok());
-  ASSERT_EQ(inst.set(kBlend, 1.5f), FF_SUCCESS);
-  ASSERT_EQ(inst.set(kScaleXY1, -2.0f), FF_SUCCESS);
-  EXPECT_EQ(multi(inst, nullptr), FF_FAIL);
-  EXPECT_EQ(fErr, "Oxa_Multi: Error: pFrameData == NULL\n");
-  EXPECT_EQ(inst.bitsOf(kBlend), 0x3F800000u);
-  EXPECT_EQ(inst.bitsOf(kScaleXY1), 0x00000000u);
-}
-
 // The descriptor is taken over (the images become the instance's), then refused: nothing of the
 // history or the animation moves, so the next frame is a first frame.
 TEST_P(Multi, NoUsableImageIsRefused) {
