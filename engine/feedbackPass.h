@@ -19,7 +19,19 @@ constexpr std::uint8_t blendByte(std::int32_t a, std::int32_t b, std::int32_t c)
 
 // Writes all W x H pixels of obj.fLastOutput from the input slot's image and obj.fFeedback.
 // The input image must hold W x H pixels of input.fBytesPerPixel (3 or 4) bytes.
+// Runs the fastest kernel this CPU has.
 void runFeedbackPass(PlugObj& obj, const WarpQuad& quad, const EngineProfile& profile,
                      const FrameSlot& input);
+
+// The implementations of the pass; every one writes the same bytes.
+enum class PassKernel { kReference, kSse2, kAvx2 };
+
+// The kernel runFeedbackPass uses on this CPU (chosen once, by the instructions it has).
+PassKernel bestPassKernel();
+bool passKernelAvailable(PassKernel kernel);
+
+// runFeedbackPass with a chosen kernel; one the CPU lacks falls back to the reference.
+void runFeedbackPassWith(PassKernel kernel, PlugObj& obj, const WarpQuad& quad,
+                         const EngineProfile& profile, const FrameSlot& input);
 
 }  // namespace fluxgrain

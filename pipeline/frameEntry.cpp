@@ -1,6 +1,7 @@
 #include "pipeline/frameEntry.h"
 
 #include <cstring>
+#include <utility>
 
 #include "engine/feedbackPass.h"
 #include "engine/motion.h"
@@ -44,12 +45,16 @@ void deliver(const PlugObj& obj, void* frame) {
     std::memset(frame, 0, n);
 }
 
-// Copies the host's input and output frames into slot 0 of the instance's descriptor.
+// Copies the host's input and output frames into slot 0 of the instance's descriptor. The output
+// frame is copied only if the frame call is bound to fail for want of an input image: otherwise
+// the pass's result overwrites the whole slot image before anyone can see it.
 void loadSlots(PlugObj& obj, const void* input, const void* output) {
   const std::int32_t b = bytesPerPixel(obj.fBitDepth);
   MultiFrame& m = *obj.fMulti;
   reconcileSlots(m.fInCount, m.fInputs, 1, &input, b, obj.fWidth, obj.fHeight);
-  reconcileSlots(m.fOutCount, m.fOutputs, 1, &output, b, obj.fWidth, obj.fHeight);
+  const bool willRun = firstImage(m.fInCount, m.fInputs) != nullptr;
+  reconcileSlots(m.fOutCount, m.fOutputs, 1, willRun ? nullptr : &output, b, obj.fWidth,
+                 obj.fHeight);
 }
 
 }  // namespace
@@ -101,8 +106,10 @@ FFUInt32 processMulti(const PluginDef& def, PlugObj& obj, MultiFrame* frames) {
     return fail(kMultiCaption, "Error: No valid input data present");
   }
 
+  // The last output becomes this pass's history by a swap of the two buffers, not a copy: the
+  // pass then overwrites every byte of the other one.
   const std::size_t n = frameBytes(obj, input->fBytesPerPixel);
-  std::memcpy(obj.fFeedback, obj.fLastOutput, n);
+  std::swap(obj.fFeedback, obj.fLastOutput);
   const EngineProfile& profile = def.fProfile;
   advancePhases(obj, profile);
   runFeedbackPass(obj, computeWarpQuad(obj, profile), profile, *input);

@@ -14,7 +14,7 @@ struct PlugObj {
   bool fMultiReady;  // the descriptor and its slots exist; frame calls refuse to work otherwise
   MultiFrame* fMulti;
   ParamRec fParams[kMaxParams];
-  std::uint8_t* fFeedback;    // the previous output, snapshot taken before each pass
+  std::uint8_t* fFeedback;    // the previous output during a pass (swapped with fLastOutput)
   std::uint8_t* fLastOutput;  // written by the pass; the next frame's history
   double fPhaseA;             // drives the orbit (eight-parameter plug-ins)
   double fPhaseB;             // drives the rotation

@@ -1,0 +1,134 @@
+// SSE2 and AVX2 block operations of the blocked walk. Each function carries its own target
+// attribute, so the file builds for the baseline CPU and the AVX2 code runs only where
+// runFeedbackPass has seen the instructions.
+//
+// Two facts keep them exact:
+// - an int32 quotient n / w (w > 0) is the truncated double quotient: the double's rounding
+//   error is under half an ulp of |n / w| <= 2^31 / w, far less than the 1 / w by which a
+//   non-integer quotient misses the next integer;
+// - the blend a + floor((b - a) * c / 256) for 0 <= c <= 256 is a + pmulhw((b - a) << 7, c << 1):
+//   both factors fit 16 bits and their product over 2^16 is (b - a) * c / 256, rounded down.
+#include "engine/blockedPass.h"
+
+#if FLUXGRAIN_X86_KERNELS
+
+#include <immintrin.h>
+
+namespace fluxgrain {
+
+namespace {
+
+#define FLUXGRAIN_SSE2 __attribute__((target("sse2")))
+#define FLUXGRAIN_AVX2 __attribute__((target("avx2")))
+
+// The numerators of columns c0 .. c0 + 3: span * c + base with int32 wrap.
+FLUXGRAIN_SSE2 inline __m128i numerators4(std::int32_t span, std::int32_t base, std::int32_t c0) {
+  return _mm_setr_epi32(wrapAdd(wrapMul(span, c0), base), wrapAdd(wrapMul(span, c0 + 1), base),
+                        wrapAdd(wrapMul(span, c0 + 2), base), wrapAdd(wrapMul(span, c0 + 3), base));
+}
+
+FLUXGRAIN_SSE2 inline __m128i quotients4(__m128i num, __m128d w) {
+  const __m128i lo = _mm_cvttpd_epi32(_mm_div_pd(_mm_cvtepi32_pd(num), w));
+  const __m128i hi =
+      _mm_cvttpd_epi32(_mm_div_pd(_mm_cvtepi32_pd(_mm_shuffle_epi32(num, 0xEE)), w));
+  return _mm_unpacklo_epi64(lo, hi);
+}
+
+struct Sse2 {
+  // Fills whole groups of four; the block arrays have room for the last group's extra lanes.
+  FLUXGRAIN_SSE2 static void quotients(std::int32_t spanX, std::int32_t baseX, std::int32_t spanY,
+                                       std::int32_t baseY, std::int32_t w, std::int32_t c0,
+                                       std::int32_t n, std::int32_t* qx, std::int32_t* qy) {
+    const __m128d wd = _mm_set1_pd(double(w));
+    __m128i numX = numerators4(spanX, baseX, c0), numY = numerators4(spanY, baseY, c0);
+    const __m128i stepX = _mm_set1_epi32(wrapMul(spanX, 4)), stepY = _mm_set1_epi32(wrapMul(spanY, 4));
+    for (std::int32_t k = 0; k < n; k += 4) {
+      _mm_store_si128(reinterpret_cast<__m128i*>(qx + k), quotients4(numX, wd));
+      _mm_store_si128(reinterpret_cast<__m128i*>(qy + k), quotients4(numY, wd));
+      numX = _mm_add_epi32(numX, stepX);
+      numY = _mm_add_epi32(numY, stepY);
+    }
+  }
+
+  FLUXGRAIN_SSE2 static void blend(const std::uint8_t* a, const std::uint8_t* b, std::uint8_t* out,
+                                   std::size_t bytes, std::int32_t c) {
+    const __m128i zero = _mm_setzero_si128(), weight = _mm_set1_epi16(std::int16_t(c << 1));
+    std::size_t i = 0;
+    for (; i + 16 <= bytes; i += 16) {
+      const __m128i va = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + i));
+      const __m128i vb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i));
+      const __m128i aLo = _mm_unpacklo_epi8(va, zero), aHi = _mm_unpackhi_epi8(va, zero);
+      const __m128i dLo = _mm_slli_epi16(_mm_sub_epi16(_mm_unpacklo_epi8(vb, zero), aLo), 7);
+      const __m128i dHi = _mm_slli_epi16(_mm_sub_epi16(_mm_unpackhi_epi8(vb, zero), aHi), 7);
+      const __m128i lo = _mm_add_epi16(aLo, _mm_mulhi_epi16(dLo, weight));
+      const __m128i hi = _mm_add_epi16(aHi, _mm_mulhi_epi16(dHi, weight));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(lo, hi));
+    }
+    for (; i < bytes; ++i) out[i] = blendByte(a[i], b[i], c);
+  }
+};
+
+struct Avx2 {
+  FLUXGRAIN_AVX2 static __m256i quotients8(__m256i num, __m256d w) {
+    const __m128i lo =
+        _mm256_cvttpd_epi32(_mm256_div_pd(_mm256_cvtepi32_pd(_mm256_castsi256_si128(num)), w));
+    const __m128i hi =
+        _mm256_cvttpd_epi32(_mm256_div_pd(_mm256_cvtepi32_pd(_mm256_extracti128_si256(num, 1)), w));
+    return _mm256_set_m128i(hi, lo);
+  }
+
+  // Fills whole groups of eight; kBlockColumns is a multiple of eight.
+  FLUXGRAIN_AVX2 static void quotients(std::int32_t spanX, std::int32_t baseX, std::int32_t spanY,
+                                       std::int32_t baseY, std::int32_t w, std::int32_t c0,
+                                       std::int32_t n, std::int32_t* qx, std::int32_t* qy) {
+    const __m256d wd = _mm256_set1_pd(double(w));
+    const __m256i column = _mm256_add_epi32(_mm256_set1_epi32(c0), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
+    // mullo keeps the low 32 bits of each product: the int32 wrap of span * c.
+    __m256i numX = _mm256_add_epi32(_mm256_mullo_epi32(_mm256_set1_epi32(spanX), column),
+                                    _mm256_set1_epi32(baseX));
+    __m256i numY = _mm256_add_epi32(_mm256_mullo_epi32(_mm256_set1_epi32(spanY), column),
+                                    _mm256_set1_epi32(baseY));
+    const __m256i stepX = _mm256_set1_epi32(wrapMul(spanX, 8));
+    const __m256i stepY = _mm256_set1_epi32(wrapMul(spanY, 8));
+    for (std::int32_t k = 0; k < n; k += 8) {
+      _mm256_store_si256(reinterpret_cast<__m256i*>(qx + k), quotients8(numX, wd));
+      _mm256_store_si256(reinterpret_cast<__m256i*>(qy + k), quotients8(numY, wd));
+      numX = _mm256_add_epi32(numX, stepX);
+      numY = _mm256_add_epi32(numY, stepY);
+    }
+  }
+
+  FLUXGRAIN_AVX2 static void blend(const std::uint8_t* a, const std::uint8_t* b, std::uint8_t* out,
+                                   std::size_t bytes, std::int32_t c) {
+    const __m256i zero = _mm256_setzero_si256(), weight = _mm256_set1_epi16(std::int16_t(c << 1));
+    std::size_t i = 0;
+    // The unpacks and the pack work within each 128-bit lane alike, so bytes keep their order.
+    for (; i + 32 <= bytes; i += 32) {
+      const __m256i va = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(a + i));
+      const __m256i vb = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(b + i));
+      const __m256i aLo = _mm256_unpacklo_epi8(va, zero), aHi = _mm256_unpackhi_epi8(va, zero);
+      const __m256i dLo = _mm256_slli_epi16(_mm256_sub_epi16(_mm256_unpacklo_epi8(vb, zero), aLo), 7);
+      const __m256i dHi = _mm256_slli_epi16(_mm256_sub_epi16(_mm256_unpackhi_epi8(vb, zero), aHi), 7);
+      const __m256i lo = _mm256_add_epi16(aLo, _mm256_mulhi_epi16(dLo, weight));
+      const __m256i hi = _mm256_add_epi16(aHi, _mm256_mulhi_epi16(dHi, weight));
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), _mm256_packus_epi16(lo, hi));
+    }
+    Sse2::blend(a + i, b + i, out + i, bytes - i, c);
+  }
+};
+
+}  // namespace
+
+void sse2Pass(const PassContext& ctx, const WarpQuad& q, std::int32_t bytesPerPixel,
+              bool angleCodes) {
+  blockedPass<Sse2>(ctx, q, bytesPerPixel, angleCodes);
+}
+
+void avx2Pass(const PassContext& ctx, const WarpQuad& q, std::int32_t bytesPerPixel,
+              bool angleCodes) {
+  blockedPass<Avx2>(ctx, q, bytesPerPixel, angleCodes);
+}
+
+}  // namespace fluxgrain
+
+#endif
