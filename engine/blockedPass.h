@@ -1,7 +1,7 @@
 // The blocked walk the x86 kernels share, parameterised by the instruction set's two block
-// operations: Isa::quotients fills q[k] = (span * (c0 + k) + base) / w for a block (int32 wrap,
-// truncating division), Isa::blend blends `bytes` contiguous bytes. Each is called once per block,
-// so the walk itself needs no target attribute.
+// operations: Isa::cells fills cell[k] with the clamped table index of column c0 + k of a block and
+// moves the walk position on past the block; Isa::blend blends `bytes` contiguous bytes. Each is
+// called once per block, so the walk itself needs no target attribute.
 #pragma once
 
 #include <cstring>
@@ -10,16 +10,36 @@
 
 namespace fluxgrain {
 
-// Columns per block: the block's quotients and gathered feedback pixels stay in L1 on the stack.
+// Columns per block: the block's indices and gathered feedback pixels stay in L1 on the stack.
 constexpr std::int32_t kBlockColumns = 128;
+
+// One row of the walk: the numerators span * c + base (int32 wrap) whose quotients by W step the
+// table position (x, y) from column c to c + 1, and the constants of the table index.
+struct RowWalk {
+  std::int32_t fSpanX, fBaseX, fSpanY, fBaseY;
+  std::int32_t fWidth, fTableWidth, fLastCell;
+  std::int32_t fX, fY;  // position at the next column to visit
+};
+
+// The scalar form of Isa::cells, given the block's column quotients.
+inline void cellsFromQuotients(RowWalk& row, const std::int32_t* qx, const std::int32_t* qy,
+                               std::int32_t n, std::int32_t* cell) {
+  std::int32_t x = row.fX, y = row.fY;
+  for (std::int32_t k = 0; k < n; ++k) {
+    cell[k] = clampIndex(wrapAdd(wrapMul(y >> 8, row.fTableWidth), x >> 8), row.fLastCell);
+    x = wrapAdd(x, qx[k]);
+    y = wrapAdd(y, qy[k]);
+  }
+  row.fX = x;
+  row.fY = y;
+}
 
 template <class Isa, int kBpp, bool kAngleCodes>
 void blockedWalk(const PassContext& ctx, const WarpQuad& q) {
   const std::int32_t w = ctx.fWidth, h = ctx.fHeight;
-  alignas(32) std::int32_t qx[kBlockColumns], qy[kBlockColumns];
+  alignas(32) std::int32_t cell[kBlockColumns];
   alignas(32) std::uint8_t fetched[kBlockColumns * kBpp];
   const std::int32_t* table = ctx.fTable;
-  const std::int32_t tableWidth = ctx.fTableWidth, lastCell = ctx.fLastCell;
   const std::int32_t lastPixel = ctx.fLastPixel;
   std::int32_t rowX = q.fStartX, rowY = q.fStartY;
   for (std::int32_t r = 0; r < h; ++r) {
@@ -27,30 +47,25 @@ void blockedWalk(const PassContext& ctx, const WarpQuad& q) {
     const std::int32_t bX = edgeStep(h, q.fBottomStepX, q.fTopStepX, r);
     const std::int32_t aY = edgeStep(h, q.fTopStepY, q.fBottomStepY, r);
     const std::int32_t bY = edgeStep(h, q.fBottomStepY, q.fTopStepY, r);
-    const std::int32_t spanX = wrapSub(bX, aX), baseX = wrapMul(w, aX);
-    const std::int32_t spanY = wrapSub(bY, aY), baseY = wrapMul(w, aY);
-    std::int32_t x = rowX, y = rowY;
+    RowWalk row{wrapSub(bX, aX), wrapMul(w, aX), wrapSub(bY, aY), wrapMul(w, aY),
+                w, ctx.fTableWidth, ctx.fLastCell, rowX, rowY};
     const std::int32_t rowStart = r * w;
     for (std::int32_t c0 = 0; c0 < w; c0 += kBlockColumns) {
       const std::int32_t n = w - c0 < kBlockColumns ? w - c0 : kBlockColumns;
-      Isa::quotients(spanX, baseX, spanY, baseY, w, c0, n, qx, qy);
+      Isa::cells(row, c0, n, cell);
       for (std::int32_t k = 0; k < n; ++k) {
         const std::int32_t p = rowStart + c0 + k;
-        const std::int32_t idx =
-            clampIndex(wrapAdd(wrapMul(y >> 8, tableWidth), x >> 8), lastCell);
         std::int32_t src;
         if constexpr (kAngleCodes) {
-          const std::int32_t e = (wrapMul(table[idx], ctx.fAngMul) >> 8) & ctx.fDirMask;
+          const std::int32_t e = (wrapMul(table[cell[k]], ctx.fAngMul) >> 8) & ctx.fDirMask;
           const DirEntry d = ctx.fDirTable[e];
           src = wrapAdd(wrapAdd(p, wrapMul(d.fCos >> kDirShift, w)), d.fSin >> kDirShift);
         } else {
-          src = wrapAdd(p, table[idx]);
+          src = wrapAdd(p, table[cell[k]]);
         }
         src = clampIndex(src, lastPixel);
         std::memcpy(fetched + std::size_t(k) * kBpp, ctx.fFeedback + std::size_t(src) * kBpp,
                     kBpp);
-        x = wrapAdd(x, qx[k]);
-        y = wrapAdd(y, qy[k]);
       }
       const std::size_t at = std::size_t(rowStart + c0) * kBpp;
       Isa::blend(ctx.fInput + at, fetched, ctx.fOutput + at, std::size_t(n) * kBpp, ctx.fWeight);

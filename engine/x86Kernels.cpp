@@ -35,19 +35,22 @@ FLUXGRAIN_SSE2 inline __m128i quotients4(__m128i num, __m128d w) {
 }
 
 struct Sse2 {
-  // Fills whole groups of four; the block arrays have room for the last group's extra lanes.
-  FLUXGRAIN_SSE2 static void quotients(std::int32_t spanX, std::int32_t baseX, std::int32_t spanY,
-                                       std::int32_t baseY, std::int32_t w, std::int32_t c0,
-                                       std::int32_t n, std::int32_t* qx, std::int32_t* qy) {
-    const __m128d wd = _mm_set1_pd(double(w));
-    __m128i numX = numerators4(spanX, baseX, c0), numY = numerators4(spanY, baseY, c0);
-    const __m128i stepX = _mm_set1_epi32(wrapMul(spanX, 4)), stepY = _mm_set1_epi32(wrapMul(spanY, 4));
+  FLUXGRAIN_SSE2 static void cells(RowWalk& row, std::int32_t c0, std::int32_t n,
+                                   std::int32_t* cell) {
+    // Whole groups of four; the arrays have room for the last group's extra lanes.
+    alignas(16) std::int32_t qx[kBlockColumns], qy[kBlockColumns];
+    const __m128d wd = _mm_set1_pd(double(row.fWidth));
+    __m128i numX = numerators4(row.fSpanX, row.fBaseX, c0);
+    __m128i numY = numerators4(row.fSpanY, row.fBaseY, c0);
+    const __m128i stepX = _mm_set1_epi32(wrapMul(row.fSpanX, 4));
+    const __m128i stepY = _mm_set1_epi32(wrapMul(row.fSpanY, 4));
     for (std::int32_t k = 0; k < n; k += 4) {
       _mm_store_si128(reinterpret_cast<__m128i*>(qx + k), quotients4(numX, wd));
       _mm_store_si128(reinterpret_cast<__m128i*>(qy + k), quotients4(numY, wd));
       numX = _mm_add_epi32(numX, stepX);
       numY = _mm_add_epi32(numY, stepY);
     }
+    cellsFromQuotients(row, qx, qy, n, cell);
   }
 
   FLUXGRAIN_SSE2 static void blend(const std::uint8_t* a, const std::uint8_t* b, std::uint8_t* out,
@@ -77,25 +80,63 @@ struct Avx2 {
     return _mm256_set_m128i(hi, lo);
   }
 
-  // Fills whole groups of eight; kBlockColumns is a multiple of eight.
-  FLUXGRAIN_AVX2 static void quotients(std::int32_t spanX, std::int32_t baseX, std::int32_t spanY,
-                                       std::int32_t baseY, std::int32_t w, std::int32_t c0,
-                                       std::int32_t n, std::int32_t* qx, std::int32_t* qy) {
-    const __m256d wd = _mm256_set1_pd(double(w));
-    const __m256i column = _mm256_add_epi32(_mm256_set1_epi32(c0), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
+  // The walk position at the eight columns of a group, given the position before the group and
+  // the group's quotients: the exclusive prefix sum of the quotients, int32 wrap in every lane.
+  // Returns the position after the group in `next`.
+  FLUXGRAIN_AVX2 static __m256i positions8(__m256i before, __m256i q, __m256i& next) {
+    __m256i sum = _mm256_add_epi32(q, _mm256_slli_si256(q, 4));
+    sum = _mm256_add_epi32(sum, _mm256_slli_si256(sum, 8));
+    // Carry the low half's total into every lane of the high half.
+    const __m256i lowTotal = _mm256_shuffle_epi32(sum, 0xFF);
+    sum = _mm256_add_epi32(sum, _mm256_permute2x128_si256(lowTotal, lowTotal, 0x08));
+    next = _mm256_add_epi32(before, _mm256_permutevar8x32_epi32(sum, _mm256_set1_epi32(7)));
+    return _mm256_add_epi32(before, _mm256_sub_epi32(sum, q));
+  }
+
+  // Whole groups of eight (kBlockColumns is a multiple of eight); the position moves on by the
+  // n columns of the block only.
+  FLUXGRAIN_AVX2 static void cells(RowWalk& row, std::int32_t c0, std::int32_t n,
+                                   std::int32_t* cell) {
+    const __m256d wd = _mm256_set1_pd(double(row.fWidth));
+    const __m256i column =
+        _mm256_add_epi32(_mm256_set1_epi32(c0), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
     // mullo keeps the low 32 bits of each product: the int32 wrap of span * c.
-    __m256i numX = _mm256_add_epi32(_mm256_mullo_epi32(_mm256_set1_epi32(spanX), column),
-                                    _mm256_set1_epi32(baseX));
-    __m256i numY = _mm256_add_epi32(_mm256_mullo_epi32(_mm256_set1_epi32(spanY), column),
-                                    _mm256_set1_epi32(baseY));
-    const __m256i stepX = _mm256_set1_epi32(wrapMul(spanX, 8));
-    const __m256i stepY = _mm256_set1_epi32(wrapMul(spanY, 8));
+    __m256i numX = _mm256_add_epi32(_mm256_mullo_epi32(_mm256_set1_epi32(row.fSpanX), column),
+                                    _mm256_set1_epi32(row.fBaseX));
+    __m256i numY = _mm256_add_epi32(_mm256_mullo_epi32(_mm256_set1_epi32(row.fSpanY), column),
+                                    _mm256_set1_epi32(row.fBaseY));
+    const __m256i stepX = _mm256_set1_epi32(wrapMul(row.fSpanX, 8));
+    const __m256i stepY = _mm256_set1_epi32(wrapMul(row.fSpanY, 8));
+    const __m256i tableWidth = _mm256_set1_epi32(row.fTableWidth);
+    const __m256i lastCell = _mm256_set1_epi32(row.fLastCell), zero = _mm256_setzero_si256();
+    __m256i x = _mm256_set1_epi32(row.fX), y = _mm256_set1_epi32(row.fY);
     for (std::int32_t k = 0; k < n; k += 8) {
-      _mm256_store_si256(reinterpret_cast<__m256i*>(qx + k), quotients8(numX, wd));
-      _mm256_store_si256(reinterpret_cast<__m256i*>(qy + k), quotients8(numY, wd));
+      const __m256i qx = quotients8(numX, wd), qy = quotients8(numY, wd);
+      __m256i nextX, nextY;
+      const __m256i px = positions8(x, qx, nextX), py = positions8(y, qy, nextY);
+      const __m256i linear = _mm256_add_epi32(
+          _mm256_mullo_epi32(_mm256_srai_epi32(py, 8), tableWidth), _mm256_srai_epi32(px, 8));
+      _mm256_store_si256(reinterpret_cast<__m256i*>(cell + k),
+                         _mm256_min_epi32(_mm256_max_epi32(linear, zero), lastCell));
+      if (k + 8 > n) {
+        // A partial last group: the position after column n - 1 is before lane n - k, plus its q.
+        alignas(32) std::int32_t ax[8], ay[8], aqx[8], aqy[8];
+        _mm256_store_si256(reinterpret_cast<__m256i*>(ax), px);
+        _mm256_store_si256(reinterpret_cast<__m256i*>(ay), py);
+        _mm256_store_si256(reinterpret_cast<__m256i*>(aqx), qx);
+        _mm256_store_si256(reinterpret_cast<__m256i*>(aqy), qy);
+        const std::int32_t lane = n - k - 1;
+        row.fX = wrapAdd(ax[lane], aqx[lane]);
+        row.fY = wrapAdd(ay[lane], aqy[lane]);
+        return;
+      }
+      x = nextX;
+      y = nextY;
       numX = _mm256_add_epi32(numX, stepX);
       numY = _mm256_add_epi32(numY, stepY);
     }
+    row.fX = _mm256_cvtsi256_si32(x);
+    row.fY = _mm256_cvtsi256_si32(y);
   }
 
   FLUXGRAIN_AVX2 static void blend(const std::uint8_t* a, const std::uint8_t* b, std::uint8_t* out,
