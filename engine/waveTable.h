@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "engine/hugePages.h"
 #include "engine/intMath.h"
 #include "shell/heap.h"
 #include "shell/plugObj.h"
@@ -19,7 +20,9 @@ inline bool allocWaveTable(PlugObj& obj, std::int32_t k) {
   const std::size_t cells = std::size_t(k) * std::size_t(k) * std::size_t(obj.fWidth) *
                             std::size_t(obj.fHeight);
   obj.fWaveTable = static_cast<std::int32_t*>(allocBytes(cells * sizeof(std::int32_t)));
-  return obj.fWaveTable != nullptr;
+  if (obj.fWaveTable == nullptr) return false;
+  adviseHugePages(obj.fWaveTable, cells * sizeof(std::int32_t));
+  return true;
 }
 
 // Allocates the K*W x K*H WaveTable and fills it: makeColumn(i) computes what column i's cells

@@ -3,7 +3,8 @@
 # --with-32bit adds the multilib compilers for the 32-bit build; --with-host adds Pd, Gem and
 # Xvfb for the end-to-end test in a real host.
 set -euo pipefail
-packages=(cmake make g++ googletest libgtest-dev libbenchmark-dev python3)
+packages=(cmake make g++ googletest libgtest-dev libbenchmark-dev frei0r-plugins frei0r-plugins-dev
+  python3)
 for arg in "$@"; do
   case "$arg" in
     --with-32bit) packages+=(gcc-multilib g++-multilib) ;;
