@@ -41,6 +41,7 @@ void blockedWalk(const PassContext& ctx, const WarpQuad& q) {
   alignas(32) std::uint8_t fetched[kBlockColumns * kBpp];
   const std::int32_t* table = ctx.fTable;
   const std::int32_t lastPixel = ctx.fLastPixel;
+  const std::int32_t* codeOffsets = ctx.fCodeOffsets;
   std::int32_t rowX = q.fStartX, rowY = q.fStartY;
   for (std::int32_t r = 0; r < h; ++r) {
     const std::int32_t aX = edgeStep(h, q.fTopStepX, q.fBottomStepX, r);
@@ -57,9 +58,13 @@ void blockedWalk(const PassContext& ctx, const WarpQuad& q) {
         const std::int32_t p = rowStart + c0 + k;
         std::int32_t src;
         if constexpr (kAngleCodes) {
-          const std::int32_t e = (wrapMul(table[cell[k]], ctx.fAngMul) >> 8) & ctx.fDirMask;
-          const DirEntry d = ctx.fDirTable[e];
-          src = wrapAdd(wrapAdd(p, wrapMul(d.fCos >> kDirShift, w)), d.fSin >> kDirShift);
+          const std::int32_t code = table[cell[k]];
+          if (std::uint32_t(code) < std::uint32_t(kDirEntries)) {
+            src = wrapAdd(p, codeOffsets[code]);
+          } else {  // a cell outside the codes the builders make
+            const DirEntry d = ctx.fDirTable[(wrapMul(code, ctx.fAngMul) >> 8) & ctx.fDirMask];
+            src = wrapAdd(wrapAdd(p, wrapMul(d.fCos >> kDirShift, w)), d.fSin >> kDirShift);
+          }
         } else {
           src = wrapAdd(p, table[cell[k]]);
         }

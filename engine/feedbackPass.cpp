@@ -17,6 +17,16 @@ PassKernel detectBestKernel() {
   return PassKernel::kReference;
 }
 
+// The pixel offset every angle code stands for under this frame's multiplier, so that the walk
+// looks up one word per pixel instead of scaling the code and reading its direction entry. The
+// sum is the reference's p + row * W + column regrouped, which int32 wrap leaves unchanged.
+void fillCodeOffsets(std::int32_t* offsets, const PassContext& ctx) {
+  for (std::int32_t code = 0; code < kDirEntries; ++code) {
+    const DirEntry d = ctx.fDirTable[(wrapMul(code, ctx.fAngMul) >> 8) & ctx.fDirMask];
+    offsets[code] = wrapAdd(wrapMul(d.fCos >> kDirShift, ctx.fWidth), d.fSin >> kDirShift);
+  }
+}
+
 }  // namespace
 
 std::int32_t blendWeight(const PlugObj& obj, const EngineProfile& profile) {
@@ -40,11 +50,12 @@ void runFeedbackPassWith(PassKernel kernel, PlugObj& obj, const WarpQuad& quad,
   const std::int32_t w = obj.fWidth, h = obj.fHeight, k = profile.fTableFactor;
   if (w <= 0 || h <= 0) return;
   // Both products fit int32: instantiate refuses larger frames.
-  const PassContext ctx{static_cast<const std::uint8_t*>(input.fImage),
+  PassContext ctx{static_cast<const std::uint8_t*>(input.fImage),
                         obj.fFeedback,
                         obj.fLastOutput,
                         obj.fWaveTable,
                         obj.fDirTable,
+                        nullptr,
                         w,
                         h,
                         k * w,
@@ -55,8 +66,14 @@ void runFeedbackPassWith(PassKernel kernel, PlugObj& obj, const WarpQuad& quad,
                         profile.fDirMask};
   const std::int32_t bpp = input.fBytesPerPixel;
   // The 16-bit blend lanes hold weights 0 to 256, all that a limited "Blend" gives.
-  if (ctx.fWeight < 0 || ctx.fWeight > 256 || !passKernelAvailable(kernel))
+  // The fast kernels of the angle-code plug-ins read the code offsets, which buildDirTable makes.
+  if (ctx.fWeight < 0 || ctx.fWeight > 256 || !passKernelAvailable(kernel) ||
+      (profile.fOrbit && obj.fCodeOffsets == nullptr))
     kernel = PassKernel::kReference;
+  if (kernel != PassKernel::kReference && profile.fOrbit) {
+    fillCodeOffsets(obj.fCodeOffsets, ctx);
+    ctx.fCodeOffsets = obj.fCodeOffsets;
+  }
   switch (kernel) {
 #if FLUXGRAIN_X86_KERNELS
     case PassKernel::kAvx2:

@@ -17,6 +17,7 @@ struct PassContext {
   std::uint8_t* fOutput;
   const std::int32_t* fTable;
   const DirEntry* fDirTable;
+  const std::int32_t* fCodeOffsets;  // filled for this frame for the fast angle-code walk
   std::int32_t fWidth, fHeight, fTableWidth, fLastCell, fLastPixel;
   std::int32_t fWeight, fAngMul, fDirMask;
 };

@@ -25,6 +25,9 @@ struct PlugObj {
   std::int32_t fOrientation;  // recorded only: rows are always processed in memory order
   std::int32_t* fWaveTable;   // displacements, or angle codes in the eight-parameter plug-ins
   DirEntry* fDirTable;        // eight-parameter plug-ins only
+  // Eight-parameter plug-ins: the pixel offset of each of the 65536 angle codes under this
+  // frame's "Ang Mul", refilled by the fast pass every frame. It lives in fDirTable's block.
+  std::int32_t* fCodeOffsets;
   // The 32 slot records made at instantiate. A code-16 call may point fMulti at the caller's
   // records instead; these are still ours to release.
   FrameSlot* fOwnSlots;
