@@ -72,8 +72,14 @@ void blockedWalk(const PassContext& ctx, const WarpQuad& q) {
         std::memcpy(fetched + std::size_t(k) * kBpp, ctx.fFeedback + std::size_t(src) * kBpp,
                     kBpp);
       }
-      const std::size_t at = std::size_t(rowStart + c0) * kBpp;
-      Isa::blend(ctx.fInput + at, fetched, ctx.fOutput + at, std::size_t(n) * kBpp, ctx.fWeight);
+      // The block's copies are made while its bytes are in L1: the input before the block's
+      // output can overwrite it (in place), the output copies after the blend.
+      const std::size_t at = std::size_t(rowStart + c0) * kBpp, bytes = std::size_t(n) * kBpp;
+      if (ctx.fCopies.fInputCopy != nullptr)
+        std::memcpy(ctx.fCopies.fInputCopy + at, ctx.fInput + at, bytes);
+      Isa::blend(ctx.fInput + at, fetched, ctx.fOutput + at, bytes, ctx.fWeight);
+      for (std::uint8_t* to : ctx.fCopies.fOutputCopies)
+        if (to != nullptr) std::memcpy(to + at, ctx.fOutput + at, bytes);
     }
     rowX = wrapAdd(rowX, edgeStep(h, q.fLeftStepX, q.fRightStepX, r));
     rowY = wrapAdd(rowY, edgeStep(h, q.fLeftStepY, q.fRightStepY, r));

@@ -46,7 +46,8 @@ bool passKernelAvailable(PassKernel kernel) {
 }
 
 void runFeedbackPassWith(PassKernel kernel, PlugObj& obj, const WarpQuad& quad,
-                         const EngineProfile& profile, const FrameSlot& input) {
+                         const EngineProfile& profile, const FrameSlot& input,
+                         const PassCopies& copies) {
   const std::int32_t w = obj.fWidth, h = obj.fHeight, k = profile.fTableFactor;
   if (w <= 0 || h <= 0) return;
   // Both products fit int32: instantiate refuses larger frames.
@@ -63,7 +64,8 @@ void runFeedbackPassWith(PassKernel kernel, PlugObj& obj, const WarpQuad& quad,
                         w * h - 1,
                         blendWeight(obj, profile),
                         profile.fOrbit ? angleMultiplier(obj, profile) : 0,
-                        profile.fDirMask};
+                        profile.fDirMask,
+                        copies};
   const std::int32_t bpp = input.fBytesPerPixel;
   // The 16-bit blend lanes hold weights 0 to 256, all that a limited "Blend" gives.
   // The fast kernels of the angle-code plug-ins read the code offsets, which buildDirTable makes.
@@ -87,8 +89,8 @@ void runFeedbackPassWith(PassKernel kernel, PlugObj& obj, const WarpQuad& quad,
 }
 
 void runFeedbackPass(PlugObj& obj, const WarpQuad& quad, const EngineProfile& profile,
-                     const FrameSlot& input) {
-  runFeedbackPassWith(bestPassKernel(), obj, quad, profile, input);
+                     const FrameSlot& input, const PassCopies& copies) {
+  runFeedbackPassWith(bestPassKernel(), obj, quad, profile, input, copies);
 }
 
 }  // namespace fluxgrain

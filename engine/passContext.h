@@ -20,6 +20,7 @@ struct PassContext {
   const std::int32_t* fCodeOffsets;  // filled for this frame for the fast angle-code walk
   std::int32_t fWidth, fHeight, fTableWidth, fLastCell, fLastPixel;
   std::int32_t fWeight, fAngMul, fDirMask;
+  PassCopies fCopies;
 };
 
 // The step of one edge at row r of H, interpolated between two edge steps; truncating division.

@@ -2,6 +2,8 @@
 // The fast kernels must give the same bytes; the tests hold them to this one.
 #include "engine/passKernels.h"
 
+#include <cstring>
+
 namespace fluxgrain {
 
 namespace {
@@ -48,12 +50,17 @@ void walk(const PassContext& ctx, const WarpQuad& q) {
 
 void referencePass(const PassContext& ctx, const WarpQuad& q, std::int32_t bytesPerPixel,
                    bool angleCodes) {
+  const std::size_t n = std::size_t(bytesPerPixel) * std::size_t(ctx.fWidth) *
+                        std::size_t(ctx.fHeight);
+  if (ctx.fCopies.fInputCopy != nullptr) std::memcpy(ctx.fCopies.fInputCopy, ctx.fInput, n);
   const bool wide = bytesPerPixel == 4;
   if (angleCodes) {
     wide ? walk<4, true>(ctx, q) : walk<3, true>(ctx, q);
   } else {
     wide ? walk<4, false>(ctx, q) : walk<3, false>(ctx, q);
   }
+  for (std::uint8_t* to : ctx.fCopies.fOutputCopies)
+    if (to != nullptr) std::memcpy(to, ctx.fOutput, n);
 }
 
 }  // namespace fluxgrain
