@@ -1,7 +1,7 @@
 // Per-frame cost: FF_PROCESSFRAME through dispatch for every plug-in at both pixel sizes, beside
 // two references (memcpy of one frame, frei0r's vertigo); and for one plug-in of each family the
-// engine step alone and the frame copies alone, so that the whole frame call can be split into
-// its pass and its copies.
+// engine step alone, without the copies into the slots and the host's frame that the frame call
+// makes block by block on the way, so that the whole frame call can be split into the two.
 #include <cstring>
 #include <string>
 #include <utility>
@@ -64,23 +64,6 @@ void passBench(benchmark::State& state, const PluginDef* def, FrameSize size) {
   setFrameCounters(state, size, clock.milliseconds());
 }
 
-// The three frame-sized copies of one FF_PROCESSFRAME, between buffers of their own: host frame
-// to input slot, last output to output slot, output slot to host frame.
-void copiesBench(benchmark::State& state, FrameSize size) {
-  const std::size_t n = size.bytes();
-  std::vector<std::uint8_t> host = makeFrame(size), in(n, 1), out(n, 2), last(n, 3);
-  const LoopClock clock;
-  for (auto _ : state) {
-    std::memcpy(in.data(), host.data(), n);
-    std::memcpy(out.data(), last.data(), n);
-    std::memcpy(host.data(), out.data(), n);
-    benchmark::DoNotOptimize(host.data());
-    benchmark::ClobberMemory();
-  }
-  setFrameCounters(state, size, clock.milliseconds());
-  state.counters["MB/copy"] = double(n) / 1e6;
-}
-
 // memcpy of one frame: the floor under any per-frame work.
 void memcpyBench(benchmark::State& state, FrameSize size) {
   std::vector<std::uint8_t> from = makeFrame(size), to(size.bytes(), 0);
@@ -104,8 +87,8 @@ void registerFrameBench(const std::string& name, Args&&... args) {
 }
 
 // Each size in turn: the two references, every plug-in's frame call at 32 and then 24 bits per
-// pixel, the pass alone right after the frame call of the two split plug-ins (sharing their
-// instance), then the copies alone.
+// pixel, and the pass alone right after the frame call of the two split plug-ins (sharing their
+// instance).
 const bool kRegistered = [] {
   for (const FrameSize& size : kSizes) {
     registerFrameBench("Memcpy/" + sizeName(size), memcpyBench, size);
@@ -117,7 +100,6 @@ const bool kRegistered = [] {
         if (splitEffect(def))
           registerFrameBench(benchName("PassOnly", *def, format), passBench, def, format);
       }
-      registerFrameBench("FrameCopies/" + sizeName(format), copiesBench, format);
     }
   }
   return true;

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the benchmarks (Release, in build-bench/) and runs them, printing the speed and memory
 # figures: per-frame cost of every plug-in at 640x480 and 1920x1080 in 32-bit and 24-bit frames
-# beside memcpy of one frame and frei0r's vertigo, the pass alone and the frame copies alone,
+# beside memcpy of one frame and frei0r's vertigo, the pass alone (without the frame copies),
 # instantiate time with the thread count, and the memory each instance holds.
 #
 #   scripts/run-benchmarks.sh [BENCHMARK_OPTION ...]
