@@ -1,5 +1,5 @@
-// Every fast kernel of the feedback pass against the reference pass: byte-equal outputs over many
-// frames of every plug-in, with sizes that leave partial blocks and vector tails, both pixel
+// Every fast kernel of the feedback pass against the reference pass: byte-equal outputs (and the
+// frame copies made on the way) over many frames of every plug-in, with sizes that leave partial blocks and vector tails, both pixel
 // sizes, random parameters (unequal corner scales), tables whose cells push the indices into
 // both clamps, and quads of arbitrary int32 steps that make the column divisions wrap.
 #include <gtest/gtest.h>
@@ -81,12 +81,22 @@ void expectKernelsMatch(const PluginDef& def, std::int32_t w, std::int32_t h, st
     float params[kMaxParams];
     for (float& v : params) v = unit(rng);
     const double offsets[4] = {unit(rng) * 2.0, unit(rng) * 2.0, unit(rng) * 2.0, unit(rng) * 2.0};
+    // Every kernel also makes the copies of a frame call: input and output land in buffers of
+    // their own, checked against the input and the kernel's own output.
+    std::vector<std::uint8_t> inputCopy(n), outputCopy(n);
     auto step = [&](PlugObj& obj, PassKernel kernel) {
       for (int i = 0; i < def.fNumParams; ++i) obj.fParams[i].fValue = params[i];
       std::memcpy(obj.fCornerOffset, offsets, sizeof offsets);
       std::swap(obj.fFeedback, obj.fLastOutput);
       advancePhases(obj, profile);
-      runFeedbackPassWith(kernel, obj, computeWarpQuad(obj, profile), profile, slot);
+      std::fill(inputCopy.begin(), inputCopy.end(), 0);
+      std::fill(outputCopy.begin(), outputCopy.end(), 0);
+      PassCopies copies;
+      copies.fInputCopy = inputCopy.data();
+      copies.fOutputCopies[f % 2] = outputCopy.data();
+      runFeedbackPassWith(kernel, obj, computeWarpQuad(obj, profile), profile, slot, copies);
+      EXPECT_EQ(inputCopy, input);
+      EXPECT_TRUE(std::equal(outputCopy.begin(), outputCopy.end(), obj.fLastOutput));
     };
     step(*ref.fObj, PassKernel::kReference);
     for (auto& [kernel, obj] : fast) {
