@@ -13,10 +13,9 @@ namespace fluxgrain {
 // Columns per block: the block's indices and gathered feedback pixels stay in L1 on the stack.
 constexpr std::int32_t kBlockColumns = 128;
 
-// One row of the walk: the numerators span * c + base (int32 wrap) whose quotients by W step the
-// table position (x, y) from column c to c + 1, and the constants of the table index.
+// One row of the walk: its column steps, the constants of the table index, and the position.
 struct RowWalk {
-  std::int32_t fSpanX, fBaseX, fSpanY, fBaseY;
+  RowSpans fSpans;
   std::int32_t fWidth, fTableWidth, fLastCell;
   std::int32_t fX, fY;  // position at the next column to visit
 };
@@ -44,12 +43,7 @@ void blockedWalk(const PassContext& ctx, const WarpQuad& q) {
   const std::int32_t* codeOffsets = ctx.fCodeOffsets;
   std::int32_t rowX = q.fStartX, rowY = q.fStartY;
   for (std::int32_t r = 0; r < h; ++r) {
-    const std::int32_t aX = edgeStep(h, q.fTopStepX, q.fBottomStepX, r);
-    const std::int32_t bX = edgeStep(h, q.fBottomStepX, q.fTopStepX, r);
-    const std::int32_t aY = edgeStep(h, q.fTopStepY, q.fBottomStepY, r);
-    const std::int32_t bY = edgeStep(h, q.fBottomStepY, q.fTopStepY, r);
-    RowWalk row{wrapSub(bX, aX), wrapMul(w, aX), wrapSub(bY, aY), wrapMul(w, aY),
-                w, ctx.fTableWidth, ctx.fLastCell, rowX, rowY};
+    RowWalk row{rowSpans(q, w, h, r), w, ctx.fTableWidth, ctx.fLastCell, rowX, rowY};
     const std::int32_t rowStart = r * w;
     for (std::int32_t c0 = 0; c0 < w; c0 += kBlockColumns) {
       const std::int32_t n = w - c0 < kBlockColumns ? w - c0 : kBlockColumns;

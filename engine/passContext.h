@@ -32,4 +32,18 @@ constexpr std::int32_t clampIndex(std::int32_t i, std::int32_t last) {
   return i < 0 ? 0 : i > last ? last : i;
 }
 
+// The column steps of row r: column c moves the table position on by
+// (span * c + base) / W in each coordinate, with int32 wrap and truncating division.
+struct RowSpans {
+  std::int32_t fSpanX, fBaseX, fSpanY, fBaseY;
+};
+
+inline RowSpans rowSpans(const WarpQuad& q, std::int32_t w, std::int32_t h, std::int32_t r) {
+  const std::int32_t aX = edgeStep(h, q.fTopStepX, q.fBottomStepX, r);
+  const std::int32_t bX = edgeStep(h, q.fBottomStepX, q.fTopStepX, r);
+  const std::int32_t aY = edgeStep(h, q.fTopStepY, q.fBottomStepY, r);
+  const std::int32_t bY = edgeStep(h, q.fBottomStepY, q.fTopStepY, r);
+  return {wrapSub(bX, aX), wrapMul(w, aX), wrapSub(bY, aY), wrapMul(w, aY)};
+}
+
 }  // namespace fluxgrain

@@ -13,12 +13,7 @@ void walk(const PassContext& ctx, const WarpQuad& q) {
   const std::int32_t w = ctx.fWidth, h = ctx.fHeight;
   std::int32_t rowX = q.fStartX, rowY = q.fStartY;
   for (std::int32_t r = 0; r < h; ++r) {
-    const std::int32_t aX = edgeStep(h, q.fTopStepX, q.fBottomStepX, r);
-    const std::int32_t bX = edgeStep(h, q.fBottomStepX, q.fTopStepX, r);
-    const std::int32_t aY = edgeStep(h, q.fTopStepY, q.fBottomStepY, r);
-    const std::int32_t bY = edgeStep(h, q.fBottomStepY, q.fTopStepY, r);
-    const std::int32_t spanX = wrapSub(bX, aX), baseX = wrapMul(w, aX);
-    const std::int32_t spanY = wrapSub(bY, aY), baseY = wrapMul(w, aY);
+    const RowSpans s = rowSpans(q, w, h, r);
     std::int32_t x = rowX, y = rowY;
     const std::int32_t rowStart = r * w;
     for (std::int32_t c = 0; c < w; ++c) {
@@ -38,8 +33,8 @@ void walk(const PassContext& ctx, const WarpQuad& q) {
       const std::uint8_t* b = ctx.fFeedback + std::size_t(src) * kBpp;
       std::uint8_t* out = ctx.fOutput + std::size_t(p) * kBpp;
       for (int k = 0; k < kBpp; ++k) out[k] = blendByte(a[k], b[k], ctx.fWeight);
-      x = wrapAdd(x, wrapAdd(wrapMul(spanX, c), baseX) / w);
-      y = wrapAdd(y, wrapAdd(wrapMul(spanY, c), baseY) / w);
+      x = wrapAdd(x, wrapAdd(wrapMul(s.fSpanX, c), s.fBaseX) / w);
+      y = wrapAdd(y, wrapAdd(wrapMul(s.fSpanY, c), s.fBaseY) / w);
     }
     rowX = wrapAdd(rowX, edgeStep(h, q.fLeftStepX, q.fRightStepX, r));
     rowY = wrapAdd(rowY, edgeStep(h, q.fLeftStepY, q.fRightStepY, r));

@@ -40,10 +40,10 @@ struct Sse2 {
     // Whole groups of four; the arrays have room for the last group's extra lanes.
     alignas(16) std::int32_t qx[kBlockColumns], qy[kBlockColumns];
     const __m128d wd = _mm_set1_pd(double(row.fWidth));
-    __m128i numX = numerators4(row.fSpanX, row.fBaseX, c0);
-    __m128i numY = numerators4(row.fSpanY, row.fBaseY, c0);
-    const __m128i stepX = _mm_set1_epi32(wrapMul(row.fSpanX, 4));
-    const __m128i stepY = _mm_set1_epi32(wrapMul(row.fSpanY, 4));
+    __m128i numX = numerators4(row.fSpans.fSpanX, row.fSpans.fBaseX, c0);
+    __m128i numY = numerators4(row.fSpans.fSpanY, row.fSpans.fBaseY, c0);
+    const __m128i stepX = _mm_set1_epi32(wrapMul(row.fSpans.fSpanX, 4));
+    const __m128i stepY = _mm_set1_epi32(wrapMul(row.fSpans.fSpanY, 4));
     for (std::int32_t k = 0; k < n; k += 4) {
       _mm_store_si128(reinterpret_cast<__m128i*>(qx + k), quotients4(numX, wd));
       _mm_store_si128(reinterpret_cast<__m128i*>(qy + k), quotients4(numY, wd));
@@ -101,12 +101,12 @@ struct Avx2 {
     const __m256i column =
         _mm256_add_epi32(_mm256_set1_epi32(c0), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
     // mullo keeps the low 32 bits of each product: the int32 wrap of span * c.
-    __m256i numX = _mm256_add_epi32(_mm256_mullo_epi32(_mm256_set1_epi32(row.fSpanX), column),
-                                    _mm256_set1_epi32(row.fBaseX));
-    __m256i numY = _mm256_add_epi32(_mm256_mullo_epi32(_mm256_set1_epi32(row.fSpanY), column),
-                                    _mm256_set1_epi32(row.fBaseY));
-    const __m256i stepX = _mm256_set1_epi32(wrapMul(row.fSpanX, 8));
-    const __m256i stepY = _mm256_set1_epi32(wrapMul(row.fSpanY, 8));
+    __m256i numX = _mm256_add_epi32(_mm256_mullo_epi32(_mm256_set1_epi32(row.fSpans.fSpanX), column),
+                                    _mm256_set1_epi32(row.fSpans.fBaseX));
+    __m256i numY = _mm256_add_epi32(_mm256_mullo_epi32(_mm256_set1_epi32(row.fSpans.fSpanY), column),
+                                    _mm256_set1_epi32(row.fSpans.fBaseY));
+    const __m256i stepX = _mm256_set1_epi32(wrapMul(row.fSpans.fSpanX, 8));
+    const __m256i stepY = _mm256_set1_epi32(wrapMul(row.fSpans.fSpanY, 8));
     const __m256i tableWidth = _mm256_set1_epi32(row.fTableWidth);
     const __m256i lastCell = _mm256_set1_epi32(row.fLastCell), zero = _mm256_setzero_si256();
     __m256i x = _mm256_set1_epi32(row.fX), y = _mm256_set1_epi32(row.fY);
