@@ -33,6 +33,7 @@ bool buildDirTable(PlugObj& obj) {
   }
   obj.fDirTable = table;
   obj.fCodeOffsets = reinterpret_cast<std::int32_t*>(table + kDirEntries);
+  obj.fCodeOffsetsFilled = false;
   return true;
 }
 

@@ -73,7 +73,11 @@ void runFeedbackPassWith(PassKernel kernel, PlugObj& obj, const WarpQuad& quad,
       (profile.fOrbit && obj.fCodeOffsets == nullptr))
     kernel = PassKernel::kReference;
   if (kernel != PassKernel::kReference && profile.fOrbit) {
-    fillCodeOffsets(obj.fCodeOffsets, ctx);
+    if (!obj.fCodeOffsetsFilled || obj.fCodeOffsetsAngMul != ctx.fAngMul) {
+      fillCodeOffsets(obj.fCodeOffsets, ctx);
+      obj.fCodeOffsetsFilled = true;
+      obj.fCodeOffsetsAngMul = ctx.fAngMul;
+    }
     ctx.fCodeOffsets = obj.fCodeOffsets;
   }
   switch (kernel) {

@@ -76,10 +76,13 @@ void expectKernelsMatch(const PluginDef& def, std::int32_t w, std::int32_t h, st
   std::vector<std::uint8_t> input(n);
   const FrameSlot slot{kSlotImage, bpp, input.data(), w, h, nullptr, 0, 0};
   std::uniform_real_distribution<float> unit(0.0f, 1.0f);
+  float params[kMaxParams];
   for (int f = 0; f < frames; ++f) {
     randomBytes(rng, input.data(), n);
-    float params[kMaxParams];
-    for (float& v : params) v = unit(rng);
+    // New parameters every other frame: the per-frame state built from "Ang Mul" is both rebuilt
+    // and reused.
+    if (f % 2 == 0)
+      for (float& v : params) v = unit(rng);
     const double offsets[4] = {unit(rng) * 2.0, unit(rng) * 2.0, unit(rng) * 2.0, unit(rng) * 2.0};
     // Every kernel also makes the copies of a frame call: input and output land in buffers of
     // their own, checked against the input and the kernel's own output.
