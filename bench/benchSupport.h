@@ -22,16 +22,26 @@ namespace fluxgrain::bench {
 inline const std::array<const PluginDef*, 8> kEffects = {
     &kPellum, &kCaldor, &kFennix, &kGralden, &kOrvial, &kZentrik, &kLumbra, &kSolvane};
 
+// A frame format: 32-bit pixels unless a benchmark asks for 24-bit ones.
 struct FrameSize {
   std::int32_t fWidth;
   std::int32_t fHeight;
+  std::int32_t fBytesPerPixel = 4;
+
+  std::size_t bytes() const {
+    return std::size_t(fBytesPerPixel) * std::size_t(fWidth) * std::size_t(fHeight);
+  }
 };
 inline constexpr std::array<FrameSize, 2> kSizes = {{{640, 480}, {1920, 1080}}};
 
-inline constexpr std::int32_t kBytesPerPixel = 4;  // every benchmark runs 32-bit frames
+inline FrameSize withDepth(FrameSize size, std::int32_t bytesPerPixel) {
+  size.fBytesPerPixel = bytesPerPixel;
+  return size;
+}
 
 inline std::string sizeName(const FrameSize& size) {
-  return std::to_string(size.fWidth) + "x" + std::to_string(size.fHeight);
+  return std::to_string(size.fWidth) + "x" + std::to_string(size.fHeight) + "/" +
+         std::to_string(8 * size.fBytesPerPixel) + "bit";
 }
 
 inline std::string benchName(const char* what, const PluginDef& def, const FrameSize& size) {
@@ -44,9 +54,10 @@ inline FFMixed pointerWord(const void* p) {
   return m;
 }
 
-// A new 32-bit instance through FF_INSTANTIATE, or nullptr.
+// A new instance through FF_INSTANTIATE, or nullptr.
 inline PlugObj* newInstance(const PluginDef& def, const FrameSize& size) {
-  const VideoInfoStruct info{FFUInt32(size.fWidth), FFUInt32(size.fHeight), FF_DEPTH_32, 1};
+  const VideoInfoStruct info{FFUInt32(size.fWidth), FFUInt32(size.fHeight),
+                             size.fBytesPerPixel == 3 ? FF_DEPTH_24 : FF_DEPTH_32, 1};
   const FFMixed r = dispatch(def, FF_INSTANTIATE, pointerWord(&info), nullptr);
   // A refusal is the word FF_FAIL, with the upper half of a 64-bit word clear.
   FFMixed failed = pointerWord(nullptr);
@@ -86,7 +97,7 @@ inline SharedInstance& sharedSlot() {
 inline PlugObj* sharedInstance(const PluginDef& def, const FrameSize& size) {
   SharedInstance& slot = sharedSlot();
   if (slot.fObj != nullptr && slot.fDef == &def && slot.fSize.fWidth == size.fWidth &&
-      slot.fSize.fHeight == size.fHeight) {
+      slot.fSize.fHeight == size.fHeight && slot.fSize.fBytesPerPixel == size.fBytesPerPixel) {
     return slot.fObj;
   }
   slot.release();
@@ -121,8 +132,7 @@ inline std::map<std::string, HeapGrowth>& measuredGrowth() {
 
 // A frame of busy pseudo-random bytes, so that nothing in the pass sees a uniform image.
 inline std::vector<std::uint8_t> makeFrame(const FrameSize& size) {
-  std::vector<std::uint8_t> frame(std::size_t(kBytesPerPixel) * std::size_t(size.fWidth) *
-                                  std::size_t(size.fHeight));
+  std::vector<std::uint8_t> frame(size.bytes());
   std::uint32_t s = 0x9E3779B9u;
   for (std::uint8_t& byte : frame) {
     s ^= s << 13;
@@ -156,5 +166,10 @@ inline void setFrameCounters(benchmark::State& state, const FrameSize& size, dou
   state.counters["ms/frame"] = frames > 0 ? loopMs / frames : 0.0;
   state.counters["Mpx/s"] = Counter(frames * pixels / 1e6, Counter::kIsRate);
 }
+
+// Time per frame of frei0r's "vertigo" effect from the system's frei0r plug-ins, loaded through
+// frei0r's C interface: a reference for what a simpler feedback effect costs. Skipped with a note
+// if the plug-in or its header is missing. 32-bit frames only (frei0r has no 24-bit format).
+void vertigoBench(benchmark::State& state, FrameSize size);
 
 }  // namespace fluxgrain::bench

@@ -16,8 +16,8 @@ void memoryBench(benchmark::State& state, const PluginDef* def, FrameSize size) 
   using benchmark::Counter;
   const double pixels = double(size.fWidth) * double(size.fHeight);
   const double k = def->fProfile.fTableFactor;
-  const double frameBuffers = 2.0 * kBytesPerPixel * pixels;  // fFeedback, fLastOutput
-  const double slotImages = 2.0 * kBytesPerPixel * pixels;    // input and output slot 0
+  const double frameBuffers = 2.0 * double(size.bytes());  // fFeedback, fLastOutput
+  const double slotImages = 2.0 * double(size.bytes());    // input and output slot 0
   const double waveTable = k * k * pixels * sizeof(std::int32_t);
   const double dirTable = def->fProfile.fOrbit ? double(sizeof(DirEntry)) * kDirEntries : 0.0;
   const double records = double(sizeof(PlugObj) + sizeof(MultiFrame) + 32 * sizeof(FrameSlot));

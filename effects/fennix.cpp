@@ -19,16 +19,16 @@ constexpr auto kParams = makeParamTable(0.12f, 0.1f, 0.7f, 0.65f);
 
 bool buildFennixTable(PlugObj& obj) {
   const double w = obj.fWidth, h = obj.fHeight;
-  struct Row { double v, v2; };
+  struct Axis { double v, v2; };
+  auto axis = [](double n, double size) {
+    const double v = n - size * kOriginFactor;
+    return Axis{v, v * v};
+  };
   return buildWaveTable(
-      obj, 4, ColumnLoop::kParallel,
-      [&](std::int32_t j) {
-        const double v = double(j) - h * kOriginFactor;
-        return Row{v, v * v};
-      },
-      [&](const Row& row, std::int32_t i) {
-        const double u = double(i) - w * kOriginFactor;
-        const double r = std::sqrt(u * u + row.v2);
+      obj, 4, [&](std::int32_t j) { return axis(j, h); }, [&](std::int32_t i) { return axis(i, w); },
+      [&](const Axis& row, const Axis& col) {
+        const double u = col.v;
+        const double r = std::sqrt(col.v2 + row.v2);
         const double theta = std::atan2(u, row.v);
         const double a = ((kTwoPi * r) / (h / kTurnDivisor) + ((r / h) * kArmTwist) * theta) +
                          kWobbleAmplitude * std::sin((kPi * r) / kWobbleHalfTurn);

@@ -15,16 +15,14 @@ constexpr auto kParams = makeParamTable(0.28f, 0.2f, 0.7f, 0.65f, 0.2f);
 
 bool buildGraldenTable(PlugObj& obj) {
   const double w = obj.fWidth, h = obj.fHeight;
+  auto wave = [](double n, double half) {
+    const double v = (n - half) * kTableStep;
+    return std::cos(std::sin(v) + v);
+  };
   return buildWaveTable(
-             obj, 2, ColumnLoop::kSerial,
-             [&](std::int32_t j) {
-               const double v = (double(j) - h) * kTableStep;
-               return std::cos(std::sin(v) + v);
-             },
-             [&](double gy, std::int32_t i) {
-               const double u = (double(i) - w) * kTableStep;
-               return angleCode(std::atan2(std::cos(std::sin(u) + u), gy));
-             }) &&
+             obj, 2, [&](std::int32_t j) { return wave(j, h); },
+             [&](std::int32_t i) { return wave(i, w); },
+             [&](double gy, double gx) { return angleCode(std::atan2(gx, gy)); }) &&
          buildDirTable(obj);
 }
 

@@ -17,8 +17,9 @@ bool buildLumbraTable(PlugObj& obj) {
   const double cx = double(obj.fWidth) * kCentreFactor;
   const double cy = double(obj.fHeight) * kCentreFactor;
   return buildWaveTable(
-             obj, 4, ColumnLoop::kSerial, [&](std::int32_t j) { return double(j) - cy; },
-             [&](double dy, std::int32_t i) { return angleCode(std::atan2(double(i) - cx, dy)); }) &&
+             obj, 4, [&](std::int32_t j) { return double(j) - cy; },
+             [&](std::int32_t i) { return double(i) - cx; },
+             [&](double dy, double dx) { return angleCode(std::atan2(dx, dy)); }) &&
          buildDirTable(obj);
 }
 

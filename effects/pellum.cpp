@@ -14,16 +14,15 @@ constexpr auto kParams = makeParamTable(0.12f, 0.4f, 0.7f, 0.65f);
 
 bool buildPellumTable(PlugObj& obj) {
   const double w = obj.fWidth, h = obj.fHeight;
-  struct Row { double yv, sy; };
+  struct Axis { double v, sinV; };
+  auto axis = [](double n, double half) {
+    const double v = (n - half) * kTableStep;
+    return Axis{v, std::sin(v)};
+  };
   return buildWaveTable(
-      obj, 2, ColumnLoop::kParallel,
-      [&](std::int32_t j) {
-        const double yv = (double(j) - h) * kTableStep;
-        return Row{yv, std::sin(yv)};
-      },
-      [&](const Row& row, std::int32_t i) {
-        const double xv = (double(i) - w) * kTableStep;
-        const double a = std::atan2(std::cos(std::sin(xv) * row.yv), std::cos(xv * row.sy));
+      obj, 2, [&](std::int32_t j) { return axis(j, h); }, [&](std::int32_t i) { return axis(i, w); },
+      [&](const Axis& row, const Axis& col) {
+        const double a = std::atan2(std::cos(col.sinV * row.v), std::cos(col.v * row.sinV));
         return pixelOffset(kTableAmplitude * std::sin(a), kTableAmplitude * std::cos(a), obj.fWidth);
       });
 }

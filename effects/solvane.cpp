@@ -16,15 +16,16 @@ constexpr auto kParams = makeParamTable(0.28f, 0.2f, 0.7f, 0.65f, 0.2f);
 bool buildSolvaneTable(PlugObj& obj) {
   const double w = obj.fWidth, h = obj.fHeight;
   return buildWaveTable(
-             obj, 2, ColumnLoop::kSerial,
+             obj, 2,
              [&](std::int32_t j) {
                const double v = (double(j) - h) * kTableStep;
                return std::sin(v) + std::cos(v);
              },
-             [&](double gy, std::int32_t i) {
+             [&](std::int32_t i) {
                const double u = (double(i) - w) * kTableStep;
-               return angleCode(std::atan2(gy, std::cos(u) + std::sin(u)));
-             }) &&
+               return std::cos(u) + std::sin(u);
+             },
+             [&](double gy, double gx) { return angleCode(std::atan2(gy, gx)); }) &&
          buildDirTable(obj);
 }
 

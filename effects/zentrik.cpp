@@ -15,15 +15,14 @@ constexpr auto kParams = makeParamTable(0.12f, 0.3f, 0.7f, 0.65f);
 
 bool buildZentrikTable(PlugObj& obj) {
   const double w = obj.fWidth, h = obj.fHeight;
+  auto wave = [](double n, double half) {
+    const double v = (n - half) * kTableStep;
+    return std::sin(v) + std::cos(v);
+  };
   return buildWaveTable(
-      obj, 2, ColumnLoop::kParallel,
-      [&](std::int32_t j) {
-        const double v = (double(j) - h) * kTableStep;
-        return std::sin(v) + std::cos(v);
-      },
-      [&](double q, std::int32_t i) {
-        const double u = (double(i) - w) * kTableStep;
-        const double phi = std::atan2(q, std::sin(u) + std::cos(u));
+      obj, 2, [&](std::int32_t j) { return wave(j, h); }, [&](std::int32_t i) { return wave(i, w); },
+      [&](double q, double p) {
+        const double phi = std::atan2(q, p);
         return pixelOffset(kTableAmplitude * std::sin(phi), kTableAmplitude * std::cos(phi), obj.fWidth);
       });
 }

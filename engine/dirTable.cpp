@@ -21,7 +21,10 @@ std::int32_t angleCode(double angle) {
 }
 
 bool buildDirTable(PlugObj& obj) {
-  auto* table = static_cast<DirEntry*>(allocBytes(sizeof(DirEntry) * kDirEntries));
+  // The code offsets share the block, so that releasing the direction table releases them too.
+  static_assert(sizeof(DirEntry) % alignof(std::int32_t) == 0);
+  auto* table = static_cast<DirEntry*>(
+      allocBytes((sizeof(DirEntry) + sizeof(std::int32_t)) * std::size_t(kDirEntries)));
   if (table == nullptr) return false;
 #pragma omp parallel for schedule(static)
   for (std::int32_t e = 0; e < kDirEntries; ++e) {
@@ -29,6 +32,8 @@ bool buildDirTable(PlugObj& obj) {
     table[e] = {truncToInt32(std::cos(x) * kDirAmplitude), truncToInt32(std::sin(x) * kDirAmplitude)};
   }
   obj.fDirTable = table;
+  obj.fCodeOffsets = reinterpret_cast<std::int32_t*>(table + kDirEntries);
+  obj.fCodeOffsetsFilled = false;
   return true;
 }
 

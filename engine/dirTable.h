@@ -21,7 +21,8 @@ static_assert(sizeof(DirEntry) == 8);
 // The code of an angle in radians: 65536 codes to half a turn, so a and a + pi share a code.
 std::int32_t angleCode(double angle);
 
-// Allocates and fills obj.fDirTable (five full turns over the entries); false if out of memory.
+// Allocates and fills obj.fDirTable (five full turns over the entries), with room after it for
+// obj.fCodeOffsets (one entry per angle code); false if out of memory.
 bool buildDirTable(PlugObj& obj);
 
 // AM, the integer multiplier of this frame's angle codes.

@@ -1,7 +1,6 @@
 #include "engine/feedbackPass.h"
 
-#include "engine/dirTable.h"
-#include "engine/intMath.h"
+#include "engine/passKernels.h"
 
 namespace fluxgrain {
 
@@ -9,62 +8,22 @@ namespace {
 
 constexpr float kBlendHalf = 0.5f;
 
-// The step of one edge at row r of H, interpolated between two edge steps; truncating division.
-inline std::int32_t edgeStep(std::int32_t h, std::int32_t from, std::int32_t to, std::int32_t r) {
-  return wrapAdd(wrapMul(h, from), wrapMul(r, wrapSub(to, from))) / h;
+PassKernel detectBestKernel() {
+#if FLUXGRAIN_X86_KERNELS
+  __builtin_cpu_init();
+  if (__builtin_cpu_supports("avx2")) return PassKernel::kAvx2;
+  if (__builtin_cpu_supports("sse2")) return PassKernel::kSse2;
+#endif
+  return PassKernel::kReference;
 }
 
-constexpr std::int32_t clampIndex(std::int32_t i, std::int32_t last) {
-  return i < 0 ? 0 : i > last ? last : i;
-}
-
-struct PassContext {
-  const std::uint8_t* fInput;
-  const std::uint8_t* fFeedback;
-  std::uint8_t* fOutput;
-  const std::int32_t* fTable;
-  const DirEntry* fDirTable;
-  std::int32_t fWidth, fHeight, fTableWidth, fLastCell, fLastPixel;
-  std::int32_t fWeight, fAngMul, fDirMask;
-};
-
-// The walk, specialised for the pixel size and the kind of table so the inner loop has no branch
-// on either.
-template <int kBpp, bool kAngleCodes>
-void walk(const PassContext& ctx, const WarpQuad& q) {
-  const std::int32_t w = ctx.fWidth, h = ctx.fHeight;
-  std::int32_t rowX = q.fStartX, rowY = q.fStartY;
-  for (std::int32_t r = 0; r < h; ++r) {
-    const std::int32_t aX = edgeStep(h, q.fTopStepX, q.fBottomStepX, r);
-    const std::int32_t bX = edgeStep(h, q.fBottomStepX, q.fTopStepX, r);
-    const std::int32_t aY = edgeStep(h, q.fTopStepY, q.fBottomStepY, r);
-    const std::int32_t bY = edgeStep(h, q.fBottomStepY, q.fTopStepY, r);
-    const std::int32_t spanX = wrapSub(bX, aX), baseX = wrapMul(w, aX);
-    const std::int32_t spanY = wrapSub(bY, aY), baseY = wrapMul(w, aY);
-    std::int32_t x = rowX, y = rowY;
-    const std::int32_t rowStart = r * w;
-    for (std::int32_t c = 0; c < w; ++c) {
-      const std::int32_t idx =
-          clampIndex(wrapAdd(wrapMul(y >> 8, ctx.fTableWidth), x >> 8), ctx.fLastCell);
-      const std::int32_t p = rowStart + c;
-      std::int32_t src;
-      if constexpr (kAngleCodes) {
-        const std::int32_t e = (wrapMul(ctx.fTable[idx], ctx.fAngMul) >> 8) & ctx.fDirMask;
-        const DirEntry d = ctx.fDirTable[e];
-        src = wrapAdd(wrapAdd(p, wrapMul(d.fCos >> kDirShift, w)), d.fSin >> kDirShift);
-      } else {
-        src = wrapAdd(p, ctx.fTable[idx]);
-      }
-      src = clampIndex(src, ctx.fLastPixel);
-      const std::uint8_t* a = ctx.fInput + std::size_t(p) * kBpp;
-      const std::uint8_t* b = ctx.fFeedback + std::size_t(src) * kBpp;
-      std::uint8_t* out = ctx.fOutput + std::size_t(p) * kBpp;
-      for (int k = 0; k < kBpp; ++k) out[k] = blendByte(a[k], b[k], ctx.fWeight);
-      x = wrapAdd(x, wrapAdd(wrapMul(spanX, c), baseX) / w);
-      y = wrapAdd(y, wrapAdd(wrapMul(spanY, c), baseY) / w);
-    }
-    rowX = wrapAdd(rowX, edgeStep(h, q.fLeftStepX, q.fRightStepX, r));
-    rowY = wrapAdd(rowY, edgeStep(h, q.fLeftStepY, q.fRightStepY, r));
+// The pixel offset every angle code stands for under this frame's multiplier, so that the walk
+// looks up one word per pixel instead of scaling the code and reading its direction entry. The
+// sum is the reference's p + row * W + column regrouped, which int32 wrap leaves unchanged.
+void fillCodeOffsets(std::int32_t* offsets, const PassContext& ctx) {
+  for (std::int32_t code = 0; code < kDirEntries; ++code) {
+    const DirEntry d = ctx.fDirTable[(wrapMul(code, ctx.fAngMul) >> 8) & ctx.fDirMask];
+    offsets[code] = wrapAdd(wrapMul(d.fCos >> kDirShift, ctx.fWidth), d.fSin >> kDirShift);
   }
 }
 
@@ -75,16 +34,29 @@ std::int32_t blendWeight(const PlugObj& obj, const EngineProfile& profile) {
   return truncToInt32(double(keep) * profile.fBlendScale);
 }
 
-void runFeedbackPass(PlugObj& obj, const WarpQuad& quad, const EngineProfile& profile,
-                     const FrameSlot& input) {
+PassKernel bestPassKernel() {
+  static const PassKernel best = detectBestKernel();
+  return best;
+}
+
+bool passKernelAvailable(PassKernel kernel) {
+  return kernel == PassKernel::kReference ||
+         (kernel == PassKernel::kSse2 && bestPassKernel() != PassKernel::kReference) ||
+         kernel == bestPassKernel();
+}
+
+void runFeedbackPassWith(PassKernel kernel, PlugObj& obj, const WarpQuad& quad,
+                         const EngineProfile& profile, const FrameSlot& input,
+                         const PassCopies& copies) {
   const std::int32_t w = obj.fWidth, h = obj.fHeight, k = profile.fTableFactor;
   if (w <= 0 || h <= 0) return;
   // Both products fit int32: instantiate refuses larger frames.
-  const PassContext ctx{static_cast<const std::uint8_t*>(input.fImage),
+  PassContext ctx{static_cast<const std::uint8_t*>(input.fImage),
                         obj.fFeedback,
                         obj.fLastOutput,
                         obj.fWaveTable,
                         obj.fDirTable,
+                        nullptr,
                         w,
                         h,
                         k * w,
@@ -92,13 +64,37 @@ void runFeedbackPass(PlugObj& obj, const WarpQuad& quad, const EngineProfile& pr
                         w * h - 1,
                         blendWeight(obj, profile),
                         profile.fOrbit ? angleMultiplier(obj, profile) : 0,
-                        profile.fDirMask};
-  const bool wide = input.fBytesPerPixel == 4;
-  if (profile.fOrbit) {
-    wide ? walk<4, true>(ctx, quad) : walk<3, true>(ctx, quad);
-  } else {
-    wide ? walk<4, false>(ctx, quad) : walk<3, false>(ctx, quad);
+                        profile.fDirMask,
+                        copies};
+  const std::int32_t bpp = input.fBytesPerPixel;
+  // The 16-bit blend lanes hold weights 0 to 256, all that a limited "Blend" gives.
+  // The fast kernels of the angle-code plug-ins read the code offsets, which buildDirTable makes.
+  if (ctx.fWeight < 0 || ctx.fWeight > 256 || !passKernelAvailable(kernel) ||
+      (profile.fOrbit && obj.fCodeOffsets == nullptr))
+    kernel = PassKernel::kReference;
+  if (kernel != PassKernel::kReference && profile.fOrbit) {
+    if (!obj.fCodeOffsetsFilled || obj.fCodeOffsetsAngMul != ctx.fAngMul) {
+      fillCodeOffsets(obj.fCodeOffsets, ctx);
+      obj.fCodeOffsetsFilled = true;
+      obj.fCodeOffsetsAngMul = ctx.fAngMul;
+    }
+    ctx.fCodeOffsets = obj.fCodeOffsets;
   }
+  switch (kernel) {
+#if FLUXGRAIN_X86_KERNELS
+    case PassKernel::kAvx2:
+      return avx2Pass(ctx, quad, bpp, profile.fOrbit);
+    case PassKernel::kSse2:
+      return sse2Pass(ctx, quad, bpp, profile.fOrbit);
+#endif
+    default:
+      return referencePass(ctx, quad, bpp, profile.fOrbit);
+  }
+}
+
+void runFeedbackPass(PlugObj& obj, const WarpQuad& quad, const EngineProfile& profile,
+                     const FrameSlot& input, const PassCopies& copies) {
+  runFeedbackPassWith(bestPassKernel(), obj, quad, profile, input, copies);
 }
 
 }  // namespace fluxgrain

@@ -1,6 +1,8 @@
 #include "pipeline/frameEntry.h"
 
+#include <cstdint>
 #include <cstring>
+#include <utility>
 
 #include "engine/feedbackPass.h"
 #include "engine/motion.h"
@@ -45,12 +47,53 @@ void deliver(const PlugObj& obj, void* frame) {
     std::memset(frame, 0, n);
 }
 
-// Copies the host's input and output frames into slot 0 of the instance's descriptor.
-void loadSlots(PlugObj& obj, const void* input, const void* output) {
+// Whether a pass may read `input` and write `output` block by block: the same frame (in place)
+// or two frames apart. Frames that partly overlap take the whole-frame copies instead.
+bool blockwise(const void* input, const void* output, std::size_t n) {
+  const auto in = reinterpret_cast<std::uintptr_t>(input);
+  const auto out = reinterpret_cast<std::uintptr_t>(output);
+  return in == out || in + n <= out || out + n <= in;
+}
+
+// The engine step of a frame: the last output becomes this pass's history by a swap of the two
+// buffers, not a copy (the pass then overwrites every byte of the other one), the animation
+// moves on, and the pass runs, making `copies` on the way.
+void runEngine(const PluginDef& def, PlugObj& obj, const FrameSlot& input,
+               const PassCopies& copies) {
+  std::swap(obj.fFeedback, obj.fLastOutput);
+  const EngineProfile& profile = def.fProfile;
+  advancePhases(obj, profile);
+  runFeedbackPass(obj, computeWarpQuad(obj, profile), profile, input, copies);
+}
+
+// A host frame call: slot 0 of each half of the descriptor holds the host's input frame and the
+// output, and `output` receives the output. The pass reads the host's input itself and fills
+// both slot images and the host's output as it goes, so each frame crosses memory once; only if
+// a slot has no image (or the frames partly overlap) are the slots filled first and the call
+// left to processMulti, which then refuses it (or runs it) as a code-16 call would.
+FFUInt32 processHostFrame(const PluginDef& def, PlugObj& obj, const void* input, void* output) {
   const std::int32_t b = bytesPerPixel(obj.fBitDepth);
+  const std::size_t n = frameBytes(obj, b);
   MultiFrame& m = *obj.fMulti;
-  reconcileSlots(m.fInCount, m.fInputs, 1, &input, b, obj.fWidth, obj.fHeight);
-  reconcileSlots(m.fOutCount, m.fOutputs, 1, &output, b, obj.fWidth, obj.fHeight);
+  reconcileSlots(m.fInCount, m.fInputs, 1, nullptr, b, obj.fWidth, obj.fHeight);
+  reconcileSlots(m.fOutCount, m.fOutputs, 1, nullptr, b, obj.fWidth, obj.fHeight);
+  const FrameSlot* in = firstImage(m.fInCount, m.fInputs);
+  const FrameSlot* out = firstImage(m.fOutCount, m.fOutputs);
+  if (in != nullptr && out != nullptr && blockwise(input, output, n)) {
+    FrameSlot hostInput = *in;
+    hostInput.fImage = const_cast<void*>(input);
+    PassCopies copies;
+    copies.fInputCopy = static_cast<std::uint8_t*>(in->fImage);
+    copies.fOutputCopies[0] = static_cast<std::uint8_t*>(out->fImage);
+    copies.fOutputCopies[1] = static_cast<std::uint8_t*>(output);
+    runEngine(def, obj, hostInput, copies);
+    return FF_SUCCESS;
+  }
+  if (in != nullptr && n > 0) std::memcpy(in->fImage, input, n);
+  if (out != nullptr && n > 0) std::memcpy(out->fImage, output, n);
+  const FFUInt32 result = processMulti(def, obj, obj.fMulti);
+  if (result == FF_SUCCESS) deliver(obj, output);
+  return result;
 }
 
 }  // namespace
@@ -59,11 +102,7 @@ FFUInt32 processFrame(const PluginDef& def, PlugObj& obj, void* frame) {
   if (!obj.fMultiReady) return fail("processFrame Error", kNotReady);
   if (frame == nullptr) return FF_FAIL;
   clampParams(obj.fParams, def.fNumParams);
-  loadSlots(obj, frame, frame);
-  const FFUInt32 result = processMulti(def, obj, obj.fMulti);
-  if (result != FF_SUCCESS) return result;
-  deliver(obj, frame);
-  return FF_SUCCESS;
+  return processHostFrame(def, obj, frame, frame);
 }
 
 FFUInt32 processFrameCopy(const PluginDef& def, PlugObj& obj, const ProcessFrameCopyStruct* copy) {
@@ -73,11 +112,8 @@ FFUInt32 processFrameCopy(const PluginDef& def, PlugObj& obj, const ProcessFrame
     return FF_FAIL;
   }
   clampParams(obj.fParams, def.fNumParams);
-  loadSlots(obj, copy->InputFrames[0], copy->OutputFrame);
-  const FFUInt32 result = processMulti(def, obj, obj.fMulti);
-  if (result == FF_SUCCESS)
-    deliver(obj, copy->OutputFrame);
-  else
+  const FFUInt32 result = processHostFrame(def, obj, copy->InputFrames[0], copy->OutputFrame);
+  if (result != FF_SUCCESS)
     std::memset(copy->OutputFrame, 0, frameBytes(obj, bytesPerPixel(obj.fBitDepth)));
   return result;
 }
@@ -105,12 +141,14 @@ FFUInt32 processMulti(const PluginDef& def, PlugObj& obj, MultiFrame* frames) {
   const FrameSlot* output = firstImage(m.fOutCount, m.fOutputs);
   if (input == nullptr || output == nullptr) return fail(kMultiCaption, kNoInput);
 
+  // The pass writes the output slot's image as it goes. Images of a caller's descriptor are
+  // separate blocks, or one block (in place); partly overlapping ones get a whole-frame copy.
   const std::size_t n = frameBytes(obj, input->fBytesPerPixel);
-  std::memcpy(obj.fFeedback, obj.fLastOutput, n);
-  const EngineProfile& profile = def.fProfile;
-  advancePhases(obj, profile);
-  runFeedbackPass(obj, computeWarpQuad(obj, profile), profile, *input);
-  std::memcpy(output->fImage, obj.fLastOutput, n);
+  PassCopies copies;
+  const bool direct = blockwise(input->fImage, output->fImage, n);
+  if (direct) copies.fOutputCopies[0] = static_cast<std::uint8_t*>(output->fImage);
+  runEngine(def, obj, *input, copies);
+  if (!direct) std::memcpy(output->fImage, obj.fLastOutput, n);
   return FF_SUCCESS;
 }
 

@@ -53,7 +53,7 @@ void reconcileSlots(std::uint32_t& halfCount, FrameSlot* const (&half)[kSlotsPer
     slot->fKind = (bytesPerPixel == 3 || bytesPerPixel == 4) ? kSlotImage : kSlotEmpty;
     slot->fWidth = width;
     slot->fHeight = height;
-    if (slot->fImage != nullptr && bytes > 0) std::memcpy(slot->fImage, sources[i], bytes);
+    if (sources != nullptr && slot->fImage != nullptr && bytes > 0) std::memcpy(slot->fImage, sources[i], bytes);
     releaseAuxOnly(*slot);
     slot->fReserved1 = 0;
     slot->fReserved2 = 0;

@@ -45,7 +45,8 @@ void releaseSlot(FrameSlot& slot);
 // Makes one half of a descriptor hold exactly `count` copies of `sources` (each
 // bytesPerPixel * width * height bytes) in slots 0 .. count-1 and empties the others. A slot keeps
 // its image buffer when its format already matches, so the steady state allocates nothing.
-// A slot whose image cannot be allocated is left without one.
+// A slot whose image cannot be allocated is left without one. With `sources` null the images are
+// given their format but not filled (for a caller about to overwrite them).
 void reconcileSlots(std::uint32_t& halfCount, FrameSlot* const (&half)[kSlotsPerHalf],
                     std::uint32_t count, const void* const* sources, std::int32_t bytesPerPixel,
                     std::int32_t width, std::int32_t height);

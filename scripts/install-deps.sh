@@ -5,8 +5,9 @@
 # Xvfb for the end-to-end test in a real host; --with-robustness adds clang with libFuzzer, the
 # sanitizer runtimes and libomp (with its ThreadSanitizer tool), and valgrind.
 set -euo pipefail
-packages=(cmake make g++ googletest libgtest-dev libbenchmark-dev python3
-          pkg-config libpng-dev libavformat-dev libavcodec-dev libswscale-dev libavutil-dev)
+packages=(cmake make g++ googletest libgtest-dev libbenchmark-dev python3 frei0r-plugins
+          frei0r-plugins-dev pkg-config libpng-dev libavformat-dev libavcodec-dev libswscale-dev
+          libavutil-dev)
 for arg in "$@"; do
   case "$arg" in
     --with-32bit) packages+=(gcc-multilib g++-multilib) ;;

@@ -104,6 +104,25 @@ TEST_P(Frames, InPlaceAndCopyShareOneHistory) {
   }
 }
 
+// An output frame that starts a few bytes before or after the input, inside one buffer: the
+// whole output still arrives as the in-place call makes it, though writing it overwrites input
+// bytes not yet read.
+TEST_P(Frames, CopyIntoAnOverlappingFrameDeliversTheWholeOutput) {
+  const Frame input = patternFrame(kW, kH, 4, 21);
+  const Frame expected = referenceOutputs(plugin(), FF_DEPTH_32, {input})[0];
+  constexpr std::ptrdiff_t kMargin = 64;
+  for (std::ptrdiff_t shift : {-4, 4, 60}) {
+    SCOPED_TRACE("output at input + " + std::to_string(shift));
+    Instance inst(plugin(), kW, kH, FF_DEPTH_32);
+    ASSERT_TRUE(inst.ok());
+    Frame buffer(input.size() + 2 * kMargin, 0);
+    std::copy(input.begin(), input.end(), buffer.begin() + kMargin);
+    std::uint8_t* out = buffer.data() + kMargin + shift;
+    ASSERT_EQ(inst.copy(buffer.data() + kMargin, out), FF_SUCCESS);
+    EXPECT_EQ(Frame(out, out + input.size()), expected);
+  }
+}
+
 TEST_P(Frames, CopyUsesOnlyTheFirstOfSeveralInputs) {
   const std::vector<Frame> inputs = {patternFrame(kW, kH, 3, 5), patternFrame(kW, kH, 3, 6)};
   const std::vector<Frame> reference = referenceOutputs(plugin(), FF_DEPTH_24, inputs);

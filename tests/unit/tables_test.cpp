@@ -279,7 +279,7 @@ INSTANTIATE_TEST_SUITE_P(AllEffects, WaveTableOf, ::testing::ValuesIn(kEffects),
 
 class ParallelWaveTable : public ::testing::TestWithParam<const Effect*> {};
 
-// Every row is its own parallel loop, so the frame is kept small to spare the barriers when the
+// Every row is its own work-sharing loop, so the frame is kept small to spare the barriers when the
 // team outnumbers the cores. 101 columns at K = 2 or 4 split over three threads give blocks of
 // odd and of even length.
 TEST_P(ParallelWaveTable, SameCellsForOneTwoAndThreeThreads) {
@@ -296,10 +296,7 @@ TEST_P(ParallelWaveTable, SameCellsForOneTwoAndThreeThreads) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(FamilyA, ParallelWaveTable,
-                         ::testing::Values(&kPellumFx, &kCaldorFx, &kFennixFx, &kOrvialFx,
-                                           &kZentrikFx),
-                         effectName);
+INSTANTIATE_TEST_SUITE_P(AllEffects, ParallelWaveTable, ::testing::ValuesIn(kEffects), effectName);
 
 // ---- Symmetries of the angle-code patterns ----
 
