@@ -19,19 +19,30 @@ dlls=("$win"/plugins/OxaFG*1.dll)
 [ ${#dlls[@]} -eq 8 ] || { echo "wine-check: ${#dlls[@]} DLLs in $win/plugins, expected 8" >&2; exit 1; }
 fail=0
 
-echo "-- export and import tables"
+echo "-- export and import tables, calling convention"
 for dll in "${dlls[@]}"; do
   name=$(basename "$dll")
   table=$("$objdump" -p "$dll") || { echo "FAIL $name: objdump failed"; fail=1; continue; }
   exports=$(awk '/^\[Ordinal\/Name Pointer\] Table/ {on = 1; next} on && NF == 0 {on = 0}
                  on {print $NF}' <<<"$table")
   imports=$(awk '/DLL Name:/ {print tolower($3)}' <<<"$table" | sort | tr '\n' ' ')
+  # __stdcall: plugMain itself pops its three 4-byte arguments on return.
+  base=$(awk '/^ImageBase/ {print $2}' <<<"$table")
+  rva=$(sed -n 's/.*+base\[ *1\] *\([0-9a-fA-F]*\) Export RVA.*/\1/p' <<<"$table")
+  ret=
+  if [ -n "$base" ] && [ -n "$rva" ]; then
+    start=$((0x$base + 0x$rva))
+    ret=$("$objdump" -d --start-address=$start --stop-address=$((start + 256)) "$dll" |
+          grep -m1 -E '\sret' | sed 's/.*\(ret.*\)/\1/; s/ \+/ /g')
+  fi
   if [ "$exports" != "plugMain" ]; then
     echo "FAIL $name exports: $(tr '\n' ' ' <<<"$exports")"; fail=1
   elif [ "$imports" != "kernel32.dll msvcrt.dll user32.dll " ]; then
     echo "FAIL $name imports: $imports(only KERNEL32, msvcrt and USER32 are system DLLs)"; fail=1
+  elif [ "$ret" != 'ret $0xc' ]; then
+    echo "FAIL $name: plugMain returns with '${ret:-?}', not the __stdcall 'ret \$0xc'"; fail=1
   else
-    echo "ok   $name: exports plugMain only, imports $imports"
+    echo "ok   $name: exports plugMain only (returning with $ret), imports $imports"
   fi
 done
 
