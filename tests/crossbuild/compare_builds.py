@@ -21,10 +21,10 @@ PLUGINS = ["OxaFGPellum1", "OxaFGCaldor1", "OxaFGFennix1", "OxaFGGralden1", "Oxa
            "OxaFGZentrik1", "OxaFGLumbra1", "OxaFGSolvane1"]
 ANGLE_CODE_PLUGINS = {"OxaFGGralden1", "OxaFGLumbra1", "OxaFGSolvane1"}
 TABLE_FACTOR = {"OxaFGFennix1": 4, "OxaFGLumbra1": 4}  # the others: 2
-# (size, frames, input, parameter changes): defaults first, then moved parameters, on an even and
-# an odd frame size.
+# (frame format, frames, input, parameter changes): defaults first, then moved parameters; 32-bit
+# pixels on an even frame size, 24-bit ones on an odd size.
 RUNS = [("64x48", 12, "pattern:3", ["1:1=0.9", "1:5=0.3", "4:6=0.1", "6:7=0.8", "8:0=0.6"]),
-        ("37x23", 6, "pattern:8", [])]
+        ("37x23:24", 6, "pattern:8", [])]
 
 
 class Mismatch(Exception):
@@ -61,7 +61,7 @@ def truncation_step(plugin, index, a, b, width, wave_cells):
 
 def explain(builds, work, plugin, size, frames, image, changes, outs):
     """Shows that build B's frames are build A's engine with build B's tables, or raises."""
-    w, h = (int(v) for v in size.split("x"))
+    w, h = (int(v) for v in size.split(":")[0].split("x"))
     tables = []
     for label, build in builds:
         path = os.path.join(work, f"{plugin}-{size}.{label}.tables")

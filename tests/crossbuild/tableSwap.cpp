@@ -5,7 +5,7 @@
 //
 //   fluxgrain-tables dump NAME WxH OUT
 //       OUT gets the WaveTable cells, then the DirTable entries (eight-parameter plug-ins), as int32
-//   fluxgrain-tables replay NAME TABLES WxH FRAMES INPUT OUTPUT [K:INDEX=VALUE ...]
+//   fluxgrain-tables replay NAME TABLES WxH[:BITS] FRAMES INPUT OUTPUT [K:INDEX=VALUE ...]
 //       as fluxgrain-drive, with the tables read from TABLES (a dump of the same size)
 #include <cstdio>
 #include <cstdlib>
@@ -105,7 +105,7 @@ int main(int argc, char** argv) {
   }
   std::fprintf(stderr,
                "usage: %s dump NAME WxH OUT\n"
-               "       %s replay NAME TABLES WxH FRAMES INPUT OUTPUT [K:INDEX=VALUE ...]\n",
+               "       %s replay NAME TABLES WxH[:BITS] FRAMES INPUT OUTPUT [K:INDEX=VALUE ...]\n",
                argv[0], argv[0]);
   return finish(2);
 }

@@ -4,8 +4,9 @@
 // and writes every output frame. Built for Linux x86-64, Linux i386 and Windows, it gets frames
 // the comparisons expect to be byte-equal, and equal to what Pd + Gem writes.
 //
-//   fluxgrain-drive PLUGIN WxH FRAMES INPUT OUTPUT [K:INDEX=VALUE ...]
-//     INPUT   a raw image of W*H 4-byte pixels, row 0 first, or "pattern:SEED"
+//   fluxgrain-drive PLUGIN WxH[:BITS] FRAMES INPUT OUTPUT [K:INDEX=VALUE ...]
+//     BITS    32 (the default) or 24 bits per pixel
+//     INPUT   a raw image of W*H pixels, row 0 first, or "pattern:SEED"
 //     OUTPUT  receives the FRAMES output frames one after another
 //     K:INDEX=VALUE  FF_SETPARAMETER(INDEX, VALUE) after frame K-1 and before frame K, in the
 //             order given; a refused parameter is reported and the run goes on, as in a host
@@ -137,7 +138,8 @@ int main(int argc, char** argv) {
   if (argc == 3 && std::strcmp(argv[1], "--message") == 0) return checkMessageBox(argv[2]);
 #endif
   if (argc < 6) {
-    std::fprintf(stderr, "usage: %s PLUGIN WxH FRAMES INPUT OUTPUT [K:INDEX=VALUE ...]\n", argv[0]);
+    std::fprintf(stderr, "usage: %s PLUGIN WxH[:BITS] FRAMES INPUT OUTPUT [K:INDEX=VALUE ...]\n",
+                 argv[0]);
     return finish(2);
   }
   const PlugMainFn plugMain = loadPlugMain(argv[1]);

@@ -82,15 +82,17 @@ bool parseChange(const char* text, ParamChange& change) {
 }  // namespace
 
 int runFrames(PlugMainFn plugMain, int count, char** args) {
-  if (count < 4) return fail("expected WxH FRAMES INPUT OUTPUT [K:INDEX=VALUE ...]");
-  unsigned width = 0, height = 0;
-  if (std::sscanf(args[0], "%ux%u", &width, &height) != 2 || width == 0 || height == 0 ||
-      width > 4096 || height > 4096) {
-    return fail(std::string("bad size ") + args[0]);
+  if (count < 4) return fail("expected WxH[:BITS] FRAMES INPUT OUTPUT [K:INDEX=VALUE ...]");
+  unsigned width = 0, height = 0, bits = 32;
+  const int fields = std::sscanf(args[0], "%ux%u:%u", &width, &height, &bits);
+  if (fields < 2 || width == 0 || height == 0 || width > 4096 || height > 4096 ||
+      (bits != 24 && bits != 32)) {
+    return fail(std::string("bad frame format ") + args[0]);
   }
+  const unsigned pixelBytes = bits / 8;
   const long frames = std::strtol(args[1], nullptr, 10);
   if (frames < 1) return fail(std::string("bad frame count ") + args[1]);
-  std::vector<std::uint8_t> input(std::size_t(width) * height * 4);
+  std::vector<std::uint8_t> input(std::size_t(width) * height * pixelBytes);
   if (!readImage(args[2], input)) return fail(std::string("cannot read the input ") + args[2]);
   std::vector<ParamChange> changes;
   for (int a = 4; a < count; ++a) {
@@ -101,7 +103,7 @@ int runFrames(PlugMainFn plugMain, int count, char** args) {
 
   if (plugMain(FF_INITIALISE, word(0), nullptr).UIntValue != FF_SUCCESS)
     return fail("FF_INITIALISE failed");
-  const VideoInfoStruct info{width, height, FF_DEPTH_32, 1};
+  const VideoInfoStruct info{width, height, bits == 32 ? FF_DEPTH_32 : FF_DEPTH_24, 1};
   const FFMixed created = plugMain(FF_INSTANTIATE, pointer(&info), nullptr);
   if (created.UIntValue == FF_FAIL || created.PointerValue == nullptr)
     return fail("FF_INSTANTIATE failed");

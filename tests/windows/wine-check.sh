@@ -65,9 +65,10 @@ trap 'wineserver -k >/dev/null 2>&1; rm -rf "$WINEPREFIX"' EXIT
 wineserver -p
 timeout -k 5 300 wineboot -i >/dev/null 2>&1 || { echo "wine-check: wineboot failed" >&2; exit 1; }
 
-# The run both builds make: a fixed picture, parameters changed after the first frame and again
-# later (index 7 does not exist in the seven-parameter plug-ins and must be refused on both).
-size=64x48 frames=8
+# The runs both builds make: a fixed picture, parameters changed after the first frame and again
+# later (index 7 does not exist in the seven-parameter plug-ins and must be refused on both), in
+# 32-bit pixels and, on an odd frame size, in 24-bit ones.
+frames=8
 changes=(1:0=0.5 1:1=0.9 1:5=0.25 4:6=0.2 4:7=0.8)
 # Runs a Windows program under Wine; its output must end with the host's "done rc=0" line, since
 # a crash under Wine can still end with exit code 0.
@@ -82,19 +83,24 @@ run_wine() {
 for dll in "${dlls[@]}"; do
   name=$(basename "$dll" .dll)
   so=$linux/plugins/$name.so
-  "$linux_drive" "$so" $size $frames pattern:7 "$work/$name.linux" "${changes[@]}" >/dev/null 2>&1 \
-    || { echo "FAIL $name: the Linux build's run failed"; fail=1; continue; }
-  if ! log=$(run_wine "$host_exe" "$(winepath -w "$dll")" $size $frames pattern:7 \
-                     "$(winepath -w "$work/$name.win")" "${changes[@]}"); then
-    echo "FAIL $name: the run under Wine failed:"; echo "$log"; fail=1; continue
-  fi
-  if ! cmp -s "$work/$name.linux" "$work/$name.win"; then
-    echo "FAIL $name: the DLL's frames differ from the Linux build's: $(cmp "$work/$name.linux" "$work/$name.win" 2>&1)"
-    fail=1; continue
-  fi
+  for format in 64x48 37x23:24; do
+    out=$work/$name-${format/:/-}
+    "$linux_drive" "$so" $format $frames pattern:7 "$out.linux" "${changes[@]}" >/dev/null 2>&1 \
+      || { echo "FAIL $name: the Linux build's $format run failed"; fail=1; continue 2; }
+    if ! log=$(run_wine "$host_exe" "$(winepath -w "$dll")" $format $frames pattern:7 \
+                       "$(winepath -w "$out.win")" "${changes[@]}"); then
+      echo "FAIL $name: the $format run under Wine failed:"; echo "$log"; fail=1; continue 2
+    fi
+    if ! cmp -s "$out.linux" "$out.win"; then
+      echo "FAIL $name: the DLL's $format frames differ from the Linux build's:" \
+           "$(cmp "$out.linux" "$out.win" 2>&1)"
+      fail=1; continue 2
+    fi
+  done
   if ! msg=$(run_wine "$host_exe" --message "$(winepath -w "$dll")"); then
     echo "FAIL $name: the message box check failed:"; echo "$msg"; fail=1; continue
   fi
-  echo "ok   $name: $frames frames byte-equal to the Linux build's; $msg"
+  echo "ok   $name: $frames frames of 64x48 (32-bit) and 37x23 (24-bit) byte-equal to the Linux" \
+       "build's; $msg"
 done
 exit $fail
