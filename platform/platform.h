@@ -3,6 +3,8 @@
 #pragma once
 
 #if defined(_WIN32)
+// The Win32 FreeFrame convention: callee pops the arguments, the answer comes back in EAX.
+// platform/plugMain.def exports the function under its plain name; DllMain is in dllMain.cpp.
 #define FF_CALL __stdcall
 #define FF_EXPORT
 #else

@@ -1,13 +1,14 @@
 #!/bin/bash
 # Loads the given plug-ins in a real FreeFrame host, Pd + Gem, on a virtual X display and checks
-# the frames they produce. Exits 77 (skipped) when pd, Gem with TIFF saving, or xvfb-run is
+# the frames they produce, byte for byte against the reference host REFERENCE_HOST (our own
+# loader, fluxgrain-drive) run with the same input and parameters. Exits 77 (skipped) when pd, Gem with TIFF saving, or xvfb-run is
 # missing; scripts/install-gem-host.sh installs them.
-# usage: gem-smoke.sh PLUGIN_DIR WORK_DIR PLUGIN_NAME...
+# usage: gem-smoke.sh PLUGIN_DIR WORK_DIR REFERENCE_HOST PLUGIN_NAME...
 #   GEM_PRELOAD (optional): libraries to preload into pd, e.g. the sanitizer runtimes.
 #   GEM_SKIP (optional): skip with this reason.
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-[ $# -ge 3 ] || { echo "usage: $0 PLUGIN_DIR WORK_DIR PLUGIN_NAME..." >&2; exit 2; }
+[ $# -ge 4 ] || { echo "usage: $0 PLUGIN_DIR WORK_DIR REFERENCE_HOST PLUGIN_NAME..." >&2; exit 2; }
 skip() { echo "SKIP: $*"; exit 77; }
 missing() { skip "$* is not installed (scripts/install-gem-host.sh installs the host)"; }
 

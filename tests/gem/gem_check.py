@@ -1,9 +1,11 @@
 #!/usr/bin/env python3
 """Runs each plug-in in Pd + Gem through gem-run.sh and checks the frames Gem wrote.
 
-usage: gem_check.py PLUGIN_DIR WORK_DIR PLUGIN_NAME...   (DISPLAY must be set)
+usage: gem_check.py PLUGIN_DIR WORK_DIR REFERENCE_HOST PLUGIN_NAME...   (DISPLAY must be set)
 
-Per plug-in, five host sessions on 96 x 64 images:
+Every frame Gem writes must be byte-equal to the frame our reference host (fluxgrain-drive) gets
+from the same plug-in, input and parameter sequence. Per plug-in, five host sessions on 96 x 64
+images, each also checked for what it shows:
   flat     uniform input, parameters changed (out of range and index N included): every byte of
            every frame must follow the blend with the previous output, starting from black.
   card     test card, defaults: frame 0 is exactly the blend with black, alpha follows the
@@ -38,23 +40,28 @@ class CheckError(Exception):
     pass
 
 
-def write_ppm(path, pixels):
-    with open(path, "wb") as f:
-        f.write(b"P6\n%d %d\n255\n" % (W, H))
-        f.write(bytes(b for px in pixels for b in px))
+class Picture:
+    """An input picture as the PPM file Gem opens and as the memory image Gem hands the plug-in
+    (RGBA with alpha 255, the file's top row first), which the reference host reads."""
+
+    def __init__(self, work, name, pixels):
+        self.ppm = os.path.join(work, name + ".ppm")
+        self.rgba = os.path.join(work, name + ".rgba")
+        self.memory = bytes(b for px in pixels for b in (*px, 255))
+        with open(self.ppm, "wb") as f:
+            f.write(b"P6\n%d %d\n255\n" % (W, H))
+            f.write(bytes(b for px in pixels for b in px))
+        with open(self.rgba, "wb") as f:
+            f.write(self.memory)
 
 
 def make_fixtures(work):
-    flat = os.path.join(work, "flat.ppm")
-    write_ppm(flat, [FLAT_RGB] * (W * H))
+    flat = Picture(work, "flat", [FLAT_RGB] * (W * H))
     # R ramps across, G ramps down (so an upside-down frame is caught), B is an 8-pixel checker.
-    card_px = [(x * 255 // (W - 1), y * 255 // (H - 1), 250 if (x // 8 + y // 8) % 2 else 20)
-               for y in range(H) for x in range(W)]
-    card = os.path.join(work, "card.ppm")
-    write_ppm(card, card_px)
-    # Gem hands the plug-in RGBA with alpha 255, the file's top row first.
-    card_rgba = bytes(b for px in card_px for b in (*px, 255))
-    return flat, card, card_rgba
+    card = Picture(work, "card", [(x * 255 // (W - 1), y * 255 // (H - 1),
+                                   250 if (x // 8 + y // 8) % 2 else 20)
+                                  for y in range(H) for x in range(W)])
+    return flat, card
 
 
 def read_tiff(path):
@@ -135,15 +142,48 @@ def gem_escape(name):
     return name.replace(" ", "\\ ")
 
 
-def run_session(plugdir, plugin, image, count, out, messages):
-    cmd = [os.path.join(HERE, "gem-run.sh"), plugdir, plugin, image, str(count), out, *messages]
+def plugin_index(message):
+    """The SETPARAMETER index Gem 0.94 sends for a message: "#k v" sets index k - 1, and the name
+    of parameter j sets index j + 1."""
+    key, value = message.rsplit(" ", 1)
+    if key.startswith("#"):
+        return int(key[1:]) - 1, value
+    return NAMES.index(key.replace("\\ ", " ")) + 1, value
+
+
+def run_checked(cmd, what):
     res = subprocess.run(cmd, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
     if res.returncode != 0:
-        raise CheckError(f"host session {os.path.basename(out)} failed:\n{res.stdout}")
-    return read_frames(out, count)
+        raise CheckError(f"{what} failed:\n{res.stdout}")
 
 
-def check_plugin(plugdir, work, plugin, flat, card, card_rgba):
+class Session:
+    def __init__(self, plugdir, plugin, reference):
+        self.plugdir, self.plugin, self.reference = plugdir, plugin, reference
+
+    def run(self, image, count, out, messages):
+        """Gem's frames of one session, after checking them against the reference host's."""
+        name = os.path.basename(out)
+        run_checked([os.path.join(HERE, "gem-run.sh"), self.plugdir, self.plugin, image.ppm,
+                     str(count), out, *messages], f"host session {name}")
+        frames = read_frames(out, count)
+        # Gem sends the messages after the first frame, in order.
+        changes = ["1:%d=%s" % plugin_index(m) for m in messages]
+        ref_out = os.path.join(out, "reference.rgba")
+        run_checked([self.reference, os.path.join(self.plugdir, self.plugin + ".so"), f"{W}x{H}",
+                     str(count), image.rgba, ref_out, *changes], f"reference run for {name}")
+        with open(ref_out, "rb") as f:
+            ref = f.read()
+        size = W * H * 4
+        for k, frame in enumerate(frames):
+            bad = first_mismatch(frame, ref[k * size:(k + 1) * size])
+            if bad:
+                raise CheckError(f"{name} frame {k} differs from the reference host's: {bad}")
+        return frames
+
+
+def check_plugin(session, work, plugin, flat, card):
+    card_rgba = card.memory
     n = PARAM_COUNT[plugin]
     c = WEIGHT[n]
     base = os.path.join(work, plugin)
@@ -152,7 +192,7 @@ def check_plugin(plugdir, work, plugin, flat, card, card_rgba):
     # Uniform input: the displacement picks a pixel of the same value wherever it points, and
     # only "Blend" (unreachable from Gem) sets the weight, so no parameter may change a byte.
     flat_msgs = ["#2 0.9", "#4 -5", "#5 7", f"#{n} 0.3", f"{last} 0.5"]
-    frames = run_session(plugdir, plugin, flat, FLAT_FRAMES, base + "-flat", flat_msgs)
+    frames = session.run(flat, FLAT_FRAMES, base + "-flat", flat_msgs)
     got_names = params_from_log(base + "-flat")
     if got_names != NAMES[:n]:
         raise CheckError(f"Gem listed parameters {got_names}, expected {NAMES[:n]}")
@@ -163,7 +203,7 @@ def check_plugin(plugdir, work, plugin, flat, card, card_rgba):
         if bad:
             raise CheckError(f"flat frame {k}: {bad}")
 
-    card_frames = run_session(plugdir, plugin, card, FRAMES, base + "-card", [])
+    card_frames = session.run(card, FRAMES, base + "-card", [])
     want0 = bytes(blend(a, 0, c) for a in card_rgba)
     bad = first_mismatch(card_frames[0], want0)
     if bad:
@@ -181,7 +221,7 @@ def check_plugin(plugdir, work, plugin, flat, card, card_rgba):
     if rgb_mean < 16:
         raise CheckError(f"card frame {FRAMES - 1}: nearly black (mean {rgb_mean:.1f})")
 
-    param_frames = run_session(plugdir, plugin, card, FRAMES, base + "-param", ["#3 1"])
+    param_frames = session.run(card, FRAMES, base + "-param", ["#3 1"])
     if param_frames[0] != card_frames[0]:
         raise CheckError("param frame 0 differs from card frame 0 (it precedes the change)")
     param_changed = sum(1 for p in range(W * H)
@@ -189,13 +229,13 @@ def check_plugin(plugdir, work, plugin, flat, card, card_rgba):
     if param_changed < W * H // 20:
         raise CheckError(f"\"Scale XY2\" 1 changed only {param_changed} pixels of frame {FRAMES - 1}")
 
-    byname = run_session(plugdir, plugin, card, FRAMES, base + "-byname",
+    byname = session.run(card, FRAMES, base + "-byname",
                          [gem_escape("Scale XY1") + " 1"])
     for k, (a, b) in enumerate(zip(byname, param_frames)):
         if a != b:
             raise CheckError(f"byname frame {k} differs from param frame {k}: {first_mismatch(a, b)}")
 
-    lastname = run_session(plugdir, plugin, card, FRAMES, base + "-lastname", [f"{last} 0.9"])
+    lastname = session.run(card, FRAMES, base + "-lastname", [f"{last} 0.9"])
     for k, (a, b) in enumerate(zip(lastname, card_frames)):
         if a != b:
             raise CheckError(f"parameter index {n} was not refused: lastname frame {k} differs "
@@ -205,12 +245,12 @@ def check_plugin(plugdir, work, plugin, flat, card, card_rgba):
 
 
 def main():
-    if len(sys.argv) < 4:
+    if len(sys.argv) < 5:
         print(__doc__, file=sys.stderr)
         return 2
-    plugdir, work, plugins = sys.argv[1], sys.argv[2], sys.argv[3:]
+    plugdir, work, reference, plugins = sys.argv[1], sys.argv[2], sys.argv[3], sys.argv[4:]
     os.makedirs(work, exist_ok=True)
-    flat, card, card_rgba = make_fixtures(work)
+    flat, card = make_fixtures(work)
     # One session at a time: concurrent Gem windows on the one X server were seen to fail with
     # "Could not open display".
     failed = []
@@ -218,7 +258,7 @@ def main():
         try:
             if plugin not in PARAM_COUNT:
                 raise CheckError("unknown plug-in")
-            summary = check_plugin(plugdir, work, plugin, flat, card, card_rgba)
+            summary = check_plugin(Session(plugdir, plugin, reference), work, plugin, flat, card)
             print(f"ok   {plugin}: {summary}", flush=True)
         except (CheckError, OSError, KeyError, struct.error) as e:
             print(f"FAIL {plugin}: {e}", flush=True)
