@@ -54,12 +54,14 @@ std::vector<std::uint8_t> patternImage(std::size_t bytes, std::uint32_t seed) {
   return image;
 }
 
-bool readImage(const std::string& spec, std::vector<std::uint8_t>& image) {
-  if (spec.rfind("pattern:", 0) == 0) {
-    image = patternImage(image.size(), std::uint32_t(std::strtoul(spec.c_str() + 8, nullptr, 10)));
+// The input is either "pattern:SEED" or a file holding exactly one raw frame.
+bool readImage(const std::string& source, std::vector<std::uint8_t>& image) {
+  if (source.rfind("pattern:", 0) == 0) {
+    const auto seed = std::uint32_t(std::strtoul(source.c_str() + 8, nullptr, 10));
+    image = patternImage(image.size(), seed);
     return true;
   }
-  std::FILE* f = std::fopen(spec.c_str(), "rb");
+  std::FILE* f = std::fopen(source.c_str(), "rb");
   if (f == nullptr) return false;
   const bool ok = std::fread(image.data(), 1, image.size(), f) == image.size() &&
                   std::fgetc(f) == EOF;

@@ -1,7 +1,7 @@
 // Every bad input a host can pass through plugMain, one row each: the answer is FF_FAIL with the
-// specified message (or none), the instance's parameters and frames are as they were, the
-// instance goes on exactly as if the call had not been made, and nothing leaks (the sanitizer
-// build's leak checker runs over the whole program).
+// message the plug-in shows for it (or none), the instance's parameters and frames are as they
+// were, the instance goes on exactly as if the call had not been made, and nothing leaks (the
+// sanitizer build's leak checker runs over the whole program).
 #include <cstdlib>
 #include <cstring>
 #include <functional>
