@@ -16,6 +16,7 @@
 #include "effects/effects.h"
 #include "shell/dispatch.h"
 #include "shell/freeframe.h"
+#include "tests/support/patternBytes.h"
 
 namespace fluxgrain::bench {
 
@@ -48,29 +49,21 @@ inline std::string benchName(const char* what, const PluginDef& def, const Frame
   return std::string(what) + "/" + def.fName + "/" + sizeName(size);
 }
 
-inline FFMixed pointerWord(const void* p) {
-  FFMixed m{};
-  m.PointerValue = const_cast<void*>(p);
-  return m;
-}
-
 // A new instance through FF_INSTANTIATE, or nullptr.
 inline PlugObj* newInstance(const PluginDef& def, const FrameSize& size) {
   const VideoInfoStruct info{FFUInt32(size.fWidth), FFUInt32(size.fHeight),
                              size.fBytesPerPixel == 3 ? FF_DEPTH_24 : FF_DEPTH_32, 1};
-  const FFMixed r = dispatch(def, FF_INSTANTIATE, pointerWord(&info), nullptr);
+  const FFMixed r = dispatch(def, FF_INSTANTIATE, mixedPointer(&info), nullptr);
   // A refusal is the word FF_FAIL, with the upper half of a 64-bit word clear.
-  FFMixed failed = pointerWord(nullptr);
-  failed.UIntValue = FF_FAIL;
-  return r.PointerValue == failed.PointerValue ? nullptr : static_cast<PlugObj*>(r.PointerValue);
+  return r.PointerValue == mixedWord(FF_FAIL).PointerValue ? nullptr : static_cast<PlugObj*>(r.PointerValue);
 }
 
 inline void deleteInstance(const PluginDef& def, PlugObj* obj) {
-  dispatch(def, FF_DEINSTANTIATE, pointerWord(nullptr), obj);
+  dispatch(def, FF_DEINSTANTIATE, mixedPointer(nullptr), obj);
 }
 
 inline bool processFrame(const PluginDef& def, PlugObj* obj, std::uint8_t* frame) {
-  return dispatch(def, FF_PROCESSFRAME, pointerWord(frame), obj).UIntValue == FF_SUCCESS;
+  return dispatch(def, FF_PROCESSFRAME, mixedPointer(frame), obj).UIntValue == FF_SUCCESS;
 }
 
 // The instance of the frame benchmark that is running, kept from one call of the benchmark
@@ -132,15 +125,7 @@ inline std::map<std::string, HeapGrowth>& measuredGrowth() {
 
 // A frame of busy pseudo-random bytes, so that nothing in the pass sees a uniform image.
 inline std::vector<std::uint8_t> makeFrame(const FrameSize& size) {
-  std::vector<std::uint8_t> frame(size.bytes());
-  std::uint32_t s = 0x9E3779B9u;
-  for (std::uint8_t& byte : frame) {
-    s ^= s << 13;
-    s ^= s >> 17;
-    s ^= s << 5;
-    byte = std::uint8_t(s >> 24);
-  }
-  return frame;
+  return patternBytes(size.bytes(), 1);
 }
 
 // Wall-clock time of a benchmark's timing loop, for counters in fixed units.

@@ -17,23 +17,10 @@ static_assert(sizeof kCapabilities / sizeof kCapabilities[0] == 22);
 PlugInfoStruct gInfo;
 PlugExtendedInfoStruct gExtendedInfo;
 
-FFMixed word(FFUInt32 value) {
-  FFMixed m{};
-  m.PointerValue = nullptr;  // clears the upper half of a 64-bit word
-  m.UIntValue = value;
-  return m;
-}
-
-FFMixed address(const void* p) {
-  FFMixed m{};
-  m.PointerValue = const_cast<void*>(p);
-  return m;
-}
-
 FFMixed floatBits(float value) {
   FFUInt32 bits;
   std::memcpy(&bits, &value, sizeof bits);
-  return word(bits);
+  return mixedWord(bits);
 }
 
 bool needsInstance(FFUInt32 code) {
@@ -74,7 +61,7 @@ const PlugExtendedInfoStruct* fillExtendedInfo(const PluginDef& def) {
 }  // namespace
 
 FFMixed dispatch(const PluginDef& def, FFUInt32 code, FFMixed input, FFInstanceID instance) {
-  const FFMixed failed = word(FF_FAIL);
+  const FFMixed failed = mixedWord(FF_FAIL);
   if (code > FF_PROCESSMULTI) return failed;
   if (needsInstance(code) && instance == nullptr) return failed;
   PlugObj* obj = static_cast<PlugObj*>(instance);
@@ -83,47 +70,47 @@ FFMixed dispatch(const PluginDef& def, FFUInt32 code, FFMixed input, FFInstanceI
 
   switch (code) {
     case FF_GETINFO:
-      return address(fillInfo(def));
+      return mixedPointer(fillInfo(def));
     case FF_INITIALISE:
     case FF_DEINITIALISE:
-      return word(FF_SUCCESS);
+      return mixedWord(FF_SUCCESS);
     case FF_PROCESSFRAME:
-      return word(processFrame(def, *obj, input.PointerValue));
+      return mixedWord(processFrame(def, *obj, input.PointerValue));
     case FF_GETNUMPARAMETERS:
-      return word(n);
+      return mixedWord(n);
     case FF_GETPARAMETERNAME:
-      return index < n ? address(def.fParamTable[index].fName) : failed;
+      return index < n ? mixedPointer(def.fParamTable[index].fName) : failed;
     case FF_GETPARAMETERDEFAULT:
       return index < n ? floatBits(def.fParamTable[index].fDefault) : failed;
     case FF_GETPARAMETERDISPLAY:
       if (index >= n) return failed;
       refreshDisplay(obj->fParams[index]);
-      return address(obj->fParams[index].fDisplay);
+      return mixedPointer(obj->fParams[index].fDisplay);
     case FF_SETPARAMETER: {
       const auto* set = static_cast<const SetParameterStruct*>(input.PointerValue);
       if (set == nullptr || set->index >= n) return failed;
       obj->fParams[set->index].fValue = set->value.FloatValue;
-      return word(FF_SUCCESS);
+      return mixedWord(FF_SUCCESS);
     }
     case FF_GETPARAMETER:
       return index < n ? floatBits(obj->fParams[index].fValue) : failed;
     case FF_GETPLUGINCAPS:
-      return word(index < 22 ? kCapabilities[index] : 0);
+      return mixedWord(index < 22 ? kCapabilities[index] : 0);
     case FF_INSTANTIATE: {
       PlugObj* created = instantiate(def, static_cast<const VideoInfoStruct*>(input.PointerValue));
-      return created != nullptr ? address(created) : failed;
+      return created != nullptr ? mixedPointer(created) : failed;
     }
     case FF_DEINSTANTIATE:
       deInstantiate(obj);
-      return word(FF_SUCCESS);
+      return mixedWord(FF_SUCCESS);
     case FF_GETEXTENDEDINFO:
-      return address(fillExtendedInfo(def));
+      return mixedPointer(fillExtendedInfo(def));
     case FF_PROCESSFRAMECOPY:
-      return word(processFrameCopy(def, *obj, static_cast<const ProcessFrameCopyStruct*>(input.PointerValue)));
+      return mixedWord(processFrameCopy(def, *obj, static_cast<const ProcessFrameCopyStruct*>(input.PointerValue)));
     case FF_GETPARAMETERTYPE:
-      return word(FF_TYPE_STANDARD);
+      return mixedWord(FF_TYPE_STANDARD);
     default:  // FF_PROCESSMULTI
-      return word(processMulti(def, *obj, static_cast<MultiFrame*>(input.PointerValue)));
+      return mixedWord(processMulti(def, *obj, static_cast<MultiFrame*>(input.PointerValue)));
   }
 }
 

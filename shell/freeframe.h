@@ -17,6 +17,21 @@ union FFMixed {
   void* PointerValue;
 };
 
+// The words a host or the plug-in passes: a 32-bit value with the upper half of a 64-bit word
+// cleared, or a pointer.
+inline FFMixed mixedWord(FFUInt32 value) {
+  FFMixed m{};
+  m.PointerValue = nullptr;
+  m.UIntValue = value;
+  return m;
+}
+
+inline FFMixed mixedPointer(const void* p) {
+  FFMixed m{};
+  m.PointerValue = const_cast<void*>(p);
+  return m;
+}
+
 constexpr FFUInt32 FF_SUCCESS = 0;
 constexpr FFUInt32 FF_FAIL = 0xFFFFFFFFu;
 

@@ -161,7 +161,7 @@ class Session {
     return r;
   }
   FFUInt32 send(FFUInt32 code, const void* input, PlugObj* obj) {
-    return send(code, pointerWord(input), obj).UIntValue;
+    return send(code, mixedPointer(input), obj).UIntValue;
   }
 
   void create(Reader& in) {
@@ -172,7 +172,7 @@ class Session {
     if (kind >= 240) info = kHugeFormats[kind % std::size(kHugeFormats)];
     const bool null = kind == 239;
     const long before = allocFaults::gCount;
-    const FFMixed r = send(FF_INSTANTIATE, pointerWord(null ? nullptr : &info), objOf(pick(in)));
+    const FFMixed r = send(FF_INSTANTIATE, mixedPointer(null ? nullptr : &info), objOf(pick(in)));
     const bool goodFormat = !null && kind < 240 &&
                             (info.bitDepth == FF_DEPTH_24 || info.bitDepth == FF_DEPTH_32);
     if (isFail(r)) {
@@ -209,7 +209,7 @@ class Session {
   void query(Reader& in) {
     const FFUInt32 code = kIndexCodes[in.byte() % std::size(kIndexCodes)];
     Live* l = pick(in);
-    send(code, valueWord(index(in)), objOf(l));
+    send(code, mixedWord(index(in)), objOf(l));
   }
 
   // Any code at all; codes that take a pointer get null, the others any word.
@@ -221,7 +221,7 @@ class Session {
                               code == FF_INSTANTIATE || code == FF_PROCESSFRAMECOPY ||
                               code == FF_PROCESSMULTI;
     Live* l = pick(in);
-    const FFMixed r = send(code, takesPointer ? pointerWord(nullptr) : valueWord(in.word()), objOf(l));
+    const FFMixed r = send(code, takesPointer ? mixedPointer(nullptr) : mixedWord(in.word()), objOf(l));
     require(!takesPointer || isFail(r), "a null pointer was refused");
   }
 

@@ -115,12 +115,12 @@ int checkMessageBox(const char* path) {
   if (!hookImport(lib, "USER32.dll", "MessageBoxA", reinterpret_cast<void*>(&catchMessageBox)))
     return fail("the plug-in does not import USER32.dll!MessageBoxA");
   const VideoInfoStruct info{16, 8, FF_DEPTH_32, 1};
-  plugMain(FF_INITIALISE, word(0), nullptr);
-  const FFMixed created = plugMain(FF_INSTANTIATE, pointer(&info), nullptr);
+  plugMain(FF_INITIALISE, mixedWord(0), nullptr);
+  const FFMixed created = plugMain(FF_INSTANTIATE, mixedPointer(&info), nullptr);
   if (created.UIntValue == FF_FAIL) return fail("FF_INSTANTIATE failed");
-  const FFUInt32 answer = plugMain(FF_PROCESSMULTI, pointer(nullptr), created.PointerValue).UIntValue;
-  plugMain(FF_DEINSTANTIATE, word(0), created.PointerValue);
-  plugMain(FF_DEINITIALISE, word(0), nullptr);
+  const FFUInt32 answer = plugMain(FF_PROCESSMULTI, mixedPointer(nullptr), created.PointerValue).UIntValue;
+  plugMain(FF_DEINSTANTIATE, mixedWord(0), created.PointerValue);
+  plugMain(FF_DEINITIALISE, mixedWord(0), nullptr);
   std::printf("message: calls %d, owner %p, style %u, \"%s\": \"%s\"\n", gCaught.fCalls,
               static_cast<void*>(gCaught.fOwner), unsigned(gCaught.fType), gCaught.fCaption.c_str(),
               gCaught.fText.c_str());

@@ -1,5 +1,6 @@
 // The frame run shared by the reference host's programs.
 #include "tests/host/frameDriver.h"
+#include "tests/support/patternBytes.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -21,18 +22,6 @@ int fail(const std::string& why) {
   return finish(1);
 }
 
-FFMixed word(FFUInt32 value) {
-  FFMixed m{};
-  m.UIntValue = value;
-  return m;
-}
-
-FFMixed pointer(const void* p) {
-  FFMixed m{};
-  m.PointerValue = const_cast<void*>(p);
-  return m;
-}
-
 namespace {
 
 struct ParamChange {
@@ -41,24 +30,11 @@ struct ParamChange {
   float fValue;
 };
 
-// The deterministic input used when no picture file is given (a small xorshift).
-std::vector<std::uint8_t> patternImage(std::size_t bytes, std::uint32_t seed) {
-  std::vector<std::uint8_t> image(bytes);
-  std::uint32_t x = seed * 2654435761u + 12345u;
-  for (std::uint8_t& b : image) {
-    x ^= x << 13;
-    x ^= x >> 17;
-    x ^= x << 5;
-    b = std::uint8_t(x >> 24);
-  }
-  return image;
-}
-
 // The input is either "pattern:SEED" or a file holding exactly one raw frame.
 bool readImage(const std::string& source, std::vector<std::uint8_t>& image) {
   if (source.rfind("pattern:", 0) == 0) {
     const auto seed = std::uint32_t(std::strtoul(source.c_str() + 8, nullptr, 10));
-    image = patternImage(image.size(), seed);
+    image = patternBytes(image.size(), seed);
     return true;
   }
   std::FILE* f = std::fopen(source.c_str(), "rb");
@@ -103,10 +79,10 @@ int runFrames(PlugMainFn plugMain, int count, char** args) {
     changes.push_back(c);
   }
 
-  if (plugMain(FF_INITIALISE, word(0), nullptr).UIntValue != FF_SUCCESS)
+  if (plugMain(FF_INITIALISE, mixedWord(0), nullptr).UIntValue != FF_SUCCESS)
     return fail("FF_INITIALISE failed");
   const VideoInfoStruct info{width, height, bits == 32 ? FF_DEPTH_32 : FF_DEPTH_24, 1};
-  const FFMixed created = plugMain(FF_INSTANTIATE, pointer(&info), nullptr);
+  const FFMixed created = plugMain(FF_INSTANTIATE, mixedPointer(&info), nullptr);
   if (created.UIntValue == FF_FAIL || created.PointerValue == nullptr)
     return fail("FF_INSTANTIATE failed");
   const FFInstanceID instance = created.PointerValue;
@@ -121,11 +97,11 @@ int runFrames(PlugMainFn plugMain, int count, char** args) {
       SetParameterStruct set{};
       set.index = c.fIndex;
       set.value.FloatValue = c.fValue;
-      if (plugMain(FF_SETPARAMETER, pointer(&set), instance).UIntValue != FF_SUCCESS)
+      if (plugMain(FF_SETPARAMETER, mixedPointer(&set), instance).UIntValue != FF_SUCCESS)
         std::fprintf(stderr, "fluxgrain-drive: parameter %u refused\n", unsigned(c.fIndex));
     }
     frame = input;
-    if (plugMain(FF_PROCESSFRAME, pointer(frame.data()), instance).UIntValue != FF_SUCCESS) {
+    if (plugMain(FF_PROCESSFRAME, mixedPointer(frame.data()), instance).UIntValue != FF_SUCCESS) {
       std::fprintf(stderr, "fluxgrain-drive: FF_PROCESSFRAME failed at frame %ld\n", k);
       rc = 1;
     } else if (std::fwrite(frame.data(), 1, frame.size(), out) != frame.size()) {
@@ -134,8 +110,8 @@ int runFrames(PlugMainFn plugMain, int count, char** args) {
     }
   }
   if (std::fclose(out) != 0) rc = 1;
-  if (plugMain(FF_DEINSTANTIATE, word(0), instance).UIntValue != FF_SUCCESS ||
-      plugMain(FF_DEINITIALISE, word(0), nullptr).UIntValue != FF_SUCCESS) {
+  if (plugMain(FF_DEINSTANTIATE, mixedWord(0), instance).UIntValue != FF_SUCCESS ||
+      plugMain(FF_DEINITIALISE, mixedWord(0), nullptr).UIntValue != FF_SUCCESS) {
     return fail("FF_DEINSTANTIATE or FF_DEINITIALISE failed");
   }
   return finish(rc);

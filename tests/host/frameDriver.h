@@ -18,9 +18,6 @@ int finish(int rc);
 // Reports why on standard error, then finish(1).
 int fail(const std::string& why);
 
-FFMixed word(FFUInt32 value);
-FFMixed pointer(const void* p);
-
 // Runs the frames described by args[0..count-1] through plugMain and returns finish(rc):
 //   WxH[:BITS] FRAMES INPUT OUTPUT [K:INDEX=VALUE ...]   (see driveMain.cpp)
 int runFrames(PlugMainFn plugMain, int count, char** args);

@@ -1,4 +1,5 @@
 #include "tests/plugin/pluginHost.h"
+#include "tests/support/patternBytes.h"
 
 #include <dlfcn.h>
 #include <gtest/gtest.h>
@@ -37,16 +38,11 @@ FFMixed call(const LoadedPlugin& p, FFUInt32 code, FFMixed input, FFInstanceID i
 }
 
 FFMixed call(const LoadedPlugin& p, FFUInt32 code, const void* input, FFInstanceID instance) {
-  FFMixed m{};
-  m.PointerValue = const_cast<void*>(input);
-  return p.fPlugMain(code, m, instance);
+  return p.fPlugMain(code, mixedPointer(input), instance);
 }
 
 FFMixed callIndex(const LoadedPlugin& p, FFUInt32 code, FFUInt32 index, FFInstanceID instance) {
-  FFMixed m{};
-  m.PointerValue = nullptr;
-  m.UIntValue = index;
-  return p.fPlugMain(code, m, instance);
+  return p.fPlugMain(code, mixedWord(index), instance);
 }
 
 std::uintptr_t wholeWord(FFMixed m) {
@@ -171,15 +167,7 @@ Frame uniformFrame(FFUInt32 width, FFUInt32 height, std::initializer_list<std::u
 }
 
 Frame patternFrame(FFUInt32 width, FFUInt32 height, FFUInt32 bytesPerPixel, std::uint32_t seed) {
-  Frame f(std::size_t(width) * height * bytesPerPixel);
-  std::uint32_t x = seed * 2654435761u + 12345u;  // a small xorshift: cheap and reproducible
-  for (std::uint8_t& b : f) {
-    x ^= x << 13;
-    x ^= x >> 17;
-    x ^= x << 5;
-    b = std::uint8_t(x >> 24);
-  }
-  return f;
+  return patternBytes(std::size_t(width) * height * bytesPerPixel, seed);
 }
 
 }  // namespace fluxgrain::test

@@ -14,39 +14,28 @@
 #include "platform/messageBox.h"
 #include "shell/dispatch.h"
 #include "shell/freeframe.h"
+#include "tests/support/patternBytes.h"
 
 namespace fluxgrain::robust {
 
 inline const std::array<const PluginDef*, 8> kEffects = {
     &kPellum, &kCaldor, &kFennix, &kGralden, &kOrvial, &kZentrik, &kLumbra, &kSolvane};
 
-inline FFMixed pointerWord(const void* p) {
-  FFMixed m{};
-  m.PointerValue = const_cast<void*>(p);
-  return m;
-}
-
-inline FFMixed valueWord(FFUInt32 value) {
-  FFMixed m = pointerWord(nullptr);
-  m.UIntValue = value;
-  return m;
-}
-
 // The whole word is FF_FAIL (a 32-bit answer leaves the upper half of a 64-bit word clear).
 inline bool isFail(FFMixed m) {
-  const FFMixed failed = valueWord(FF_FAIL);
+  const FFMixed failed = mixedWord(FF_FAIL);
   return std::memcmp(&m, &failed, sizeof m) == 0;
 }
 
 inline FFUInt32 call32(const PluginDef& def, FFUInt32 code, const void* input, PlugObj* obj) {
-  return dispatch(def, code, pointerWord(input), obj).UIntValue;
+  return dispatch(def, code, mixedPointer(input), obj).UIntValue;
 }
 
 // FF_INSTANTIATE; nullptr when refused.
 inline PlugObj* instantiateWith(const PluginDef& def, FFUInt32 width, FFUInt32 height,
                                 FFUInt32 bitDepth, FFUInt32 orientation = 1) {
   const VideoInfoStruct info{width, height, bitDepth, orientation};
-  const FFMixed r = dispatch(def, FF_INSTANTIATE, pointerWord(&info), nullptr);
+  const FFMixed r = dispatch(def, FF_INSTANTIATE, mixedPointer(&info), nullptr);
   return isFail(r) ? nullptr : static_cast<PlugObj*>(r.PointerValue);
 }
 
@@ -65,19 +54,6 @@ inline FFUInt32 processCopy(const PluginDef& def, PlugObj* obj, void* input, voi
   void* inputs[1] = {input};
   const ProcessFrameCopyStruct copy{1, inputs, output};
   return call32(def, FF_PROCESSFRAMECOPY, &copy, obj);
-}
-
-// Deterministic frame contents: a small xorshift, different for every seed.
-inline std::vector<std::uint8_t> patternBytes(std::size_t size, std::uint32_t seed) {
-  std::vector<std::uint8_t> bytes(size);
-  std::uint32_t x = seed * 2654435761u + 12345u;
-  for (std::uint8_t& b : bytes) {
-    x ^= x << 13;
-    x ^= x >> 17;
-    x ^= x << 5;
-    b = std::uint8_t(x >> 24);
-  }
-  return bytes;
 }
 
 // 64-bit FNV-1a, chained through `hash`.

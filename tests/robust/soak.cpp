@@ -82,7 +82,7 @@ Figures soak(const PluginDef& def, FFUInt32 depth, long frames) {
   long allocationsAfterWarmUp = 0;
   for (long f = 0; f < frames; ++f) {
     fig.fAllFramesSucceeded &= setParameter(def, obj, FFUInt32(f % n), sweptValue(f)) == FF_SUCCESS;
-    if (f % 50 == 0) dispatch(def, FF_GETPARAMETERDISPLAY, valueWord(FFUInt32(f % n)), obj);
+    if (f % 50 == 0) dispatch(def, FF_GETPARAMETERDISPLAY, mixedWord(FFUInt32(f % n)), obj);
     const std::vector<std::uint8_t>& input = inputs[(f / 7) % 4];
     const std::uint8_t* out = nullptr;
     if (f % 3 == 0) {

@@ -33,25 +33,12 @@ void expectSuccess(const Plugin& plugin, FFUInt32 code, FFMixed input, FFInstanc
 
 }  // namespace
 
-FFMixed wordOf(FFUInt32 value) {
-  FFMixed m{};
-  m.PointerValue = nullptr;  // clears the upper half of a 64-bit word
-  m.UIntValue = value;
-  return m;
-}
-
-FFMixed pointerOf(const void* pointer) {
-  FFMixed m{};
-  m.PointerValue = const_cast<void*>(pointer);
-  return m;
-}
-
 FFMixed callPlugin(const Plugin& plugin, FFUInt32 code, FFMixed input, FFInstanceID instance) {
   return plugin.fPlugMain(code, input, instance);
 }
 
 void PluginCloser::operator()(Plugin* plugin) const {
-  if (plugin->fInitialised) callPlugin(*plugin, FF_DEINITIALISE, wordOf(0));
+  if (plugin->fInitialised) callPlugin(*plugin, FF_DEINITIALISE, mixedWord(0));
   if (plugin->fLibrary != nullptr) dlclose(plugin->fLibrary);
   delete plugin;
 }
@@ -65,14 +52,14 @@ PluginPtr openPlugin(const std::string& path) {
   plugin->fPlugMain = reinterpret_cast<PlugMainFn>(dlsym(plugin->fLibrary, "plugMain"));
   if (plugin->fPlugMain == nullptr)
     fail(path + " is not a FreeFrame plug-in: it exports no plugMain");
-  expectSuccess(*plugin, FF_INITIALISE, wordOf(0), nullptr, "FF_INITIALISE");
+  expectSuccess(*plugin, FF_INITIALISE, mixedWord(0), nullptr, "FF_INITIALISE");
   plugin->fInitialised = true;
   return plugin;
 }
 
 PluginInfo describePlugin(const Plugin& plugin) {
   PluginInfo info;
-  const FFMixed basic = callPlugin(plugin, FF_GETINFO, wordOf(0));
+  const FFMixed basic = callPlugin(plugin, FF_GETINFO, mixedWord(0));
   if (failed(basic) || basic.PointerValue == nullptr)
     fail(plugin.fPath + " gives no plug-in information (FF_GETINFO failed)");
   const auto* record = static_cast<const PlugInfoStruct*>(basic.PointerValue);
@@ -82,7 +69,7 @@ PluginInfo describePlugin(const Plugin& plugin) {
   info.fName = fixedText(record->PluginName, sizeof record->PluginName);
   info.fType = record->PluginType;
 
-  const FFMixed extended = callPlugin(plugin, FF_GETEXTENDEDINFO, wordOf(0));
+  const FFMixed extended = callPlugin(plugin, FF_GETEXTENDEDINFO, mixedWord(0));
   if (!failed(extended) && extended.PointerValue != nullptr) {
     const auto* more = static_cast<const PlugExtendedInfoStruct*>(extended.PointerValue);
     info.fHasExtendedInfo = true;
@@ -93,23 +80,23 @@ PluginInfo describePlugin(const Plugin& plugin) {
   }
 
   const auto capability = [&](FFUInt32 cap) {
-    return callPlugin(plugin, FF_GETPLUGINCAPS, wordOf(cap)).UIntValue == 1;
+    return callPlugin(plugin, FF_GETPLUGINCAPS, mixedWord(cap)).UIntValue == 1;
   };
   info.fVideo16 = capability(FF_CAP_16BITVIDEO);
   info.fVideo24 = capability(FF_CAP_24BITVIDEO);
   info.fVideo32 = capability(FF_CAP_32BITVIDEO);
   info.fFrameCopy = capability(FF_CAP_PROCESSFRAMECOPY);
 
-  const FFMixed count = callPlugin(plugin, FF_GETNUMPARAMETERS, wordOf(0));
+  const FFMixed count = callPlugin(plugin, FF_GETNUMPARAMETERS, mixedWord(0));
   const FFUInt32 n = failed(count) ? 0 : count.UIntValue;
   if (n > 1024) fail(plugin.fPath + " reports " + std::to_string(n) + " parameters; expected at most 1024");
   for (FFUInt32 i = 0; i < n; ++i) {
     ParamInfo param;
-    const FFMixed name = callPlugin(plugin, FF_GETPARAMETERNAME, wordOf(i));
+    const FFMixed name = callPlugin(plugin, FF_GETPARAMETERNAME, mixedWord(i));
     if (!failed(name) && name.PointerValue != nullptr)
       param.fName = fixedText(static_cast<const char*>(name.PointerValue), 16);
-    param.fType = callPlugin(plugin, FF_GETPARAMETERTYPE, wordOf(i)).UIntValue;
-    param.fDefault = callPlugin(plugin, FF_GETPARAMETERDEFAULT, wordOf(i)).FloatValue;
+    param.fType = callPlugin(plugin, FF_GETPARAMETERTYPE, mixedWord(i)).UIntValue;
+    param.fDefault = callPlugin(plugin, FF_GETPARAMETERDEFAULT, mixedWord(i)).FloatValue;
     info.fParams.push_back(param);
   }
   return info;
@@ -133,14 +120,14 @@ std::string paramTypeName(FFUInt32 type) {
 FFUInt32 depthCode(std::uint32_t bitsPerPixel) { return bitsPerPixel == 24 ? FF_DEPTH_24 : FF_DEPTH_32; }
 
 void InstanceReleaser::operator()(Instance* instance) const {
-  if (instance->fId != nullptr) callPlugin(*instance->fPlugin, FF_DEINSTANTIATE, wordOf(0), instance->fId);
+  if (instance->fId != nullptr) callPlugin(*instance->fPlugin, FF_DEINSTANTIATE, mixedWord(0), instance->fId);
   delete instance;
 }
 
 InstancePtr createInstance(const Plugin& plugin, std::uint32_t width, std::uint32_t height,
                            std::uint32_t bitsPerPixel) {
   const VideoInfoStruct format{width, height, depthCode(bitsPerPixel), 1};
-  const FFMixed answer = callPlugin(plugin, FF_INSTANTIATE, pointerOf(&format));
+  const FFMixed answer = callPlugin(plugin, FF_INSTANTIATE, mixedPointer(&format));
   if (failed(answer) || answer.PointerValue == nullptr)
     fail(plugin.fPath + " refused an instance for " + std::to_string(width) + "x" +
          std::to_string(height) + " " + std::to_string(bitsPerPixel) +
@@ -152,12 +139,12 @@ void setParameter(const Instance& instance, FFUInt32 index, float value) {
   SetParameterStruct set{};
   set.index = index;
   set.value.FloatValue = value;
-  expectSuccess(*instance.fPlugin, FF_SETPARAMETER, pointerOf(&set), instance.fId,
+  expectSuccess(*instance.fPlugin, FF_SETPARAMETER, mixedPointer(&set), instance.fId,
                 ("FF_SETPARAMETER of parameter " + std::to_string(index)).c_str());
 }
 
 std::string parameterDisplay(const Instance& instance, FFUInt32 index) {
-  const FFMixed answer = callPlugin(*instance.fPlugin, FF_GETPARAMETERDISPLAY, wordOf(index), instance.fId);
+  const FFMixed answer = callPlugin(*instance.fPlugin, FF_GETPARAMETERDISPLAY, mixedWord(index), instance.fId);
   if (failed(answer) || answer.PointerValue == nullptr) return {};
   std::string text = fixedText(static_cast<const char*>(answer.PointerValue), 16);
   while (!text.empty() && text.back() == ' ') text.pop_back();
@@ -165,7 +152,7 @@ std::string parameterDisplay(const Instance& instance, FFUInt32 index) {
 }
 
 void processFrame(const Instance& instance, void* frame) {
-  expectSuccess(*instance.fPlugin, FF_PROCESSFRAME, pointerOf(frame), instance.fId, "a frame (FF_PROCESSFRAME)");
+  expectSuccess(*instance.fPlugin, FF_PROCESSFRAME, mixedPointer(frame), instance.fId, "a frame (FF_PROCESSFRAME)");
 }
 
 void processFrameCopy(const Instance& instance, void* input, void* output) {
@@ -174,7 +161,7 @@ void processFrameCopy(const Instance& instance, void* input, void* output) {
   copy.numInputFrames = 1;
   copy.InputFrames = inputs;
   copy.OutputFrame = output;
-  expectSuccess(*instance.fPlugin, FF_PROCESSFRAMECOPY, pointerOf(&copy), instance.fId,
+  expectSuccess(*instance.fPlugin, FF_PROCESSFRAMECOPY, mixedPointer(&copy), instance.fId,
                 "a frame (FF_PROCESSFRAMECOPY)");
 }
 

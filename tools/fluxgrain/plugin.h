@@ -31,8 +31,6 @@ using PluginPtr = std::unique_ptr<Plugin, PluginCloser>;
 PluginPtr openPlugin(const std::string& path);
 
 FFMixed callPlugin(const Plugin& plugin, FFUInt32 code, FFMixed input, FFInstanceID instance = nullptr);
-FFMixed wordOf(FFUInt32 value);
-FFMixed pointerOf(const void* pointer);
 
 struct ParamInfo {
   std::string fName;
